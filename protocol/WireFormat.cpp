@@ -1,0 +1,232 @@
+#include "protocol/WireFormat.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// Value of a hexadecimal digit, or -1.
+int HexDigit(unsigned char byte) {
+    if (byte >= '0' && byte <= '9') return byte - '0';
+    if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
+    if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
+    return -1;
+}
+
+bool IsSpace(unsigned char byte) {
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
+
+// Reads the (at most two) bytes after a "+" the way the escape rule does:
+// white space skipped, an optional sign, hexadecimal digits; no digits give 0.
+unsigned char DecodeEscapeBytes(std::string_view bytes) {
+    size_t pos = 0;
+    while (pos < bytes.size() && IsSpace(static_cast<unsigned char>(bytes[pos]))) ++pos;
+    bool negative = false;
+    if (pos < bytes.size() && (bytes[pos] == '+' || bytes[pos] == '-')) {
+        negative = bytes[pos] == '-';
+        ++pos;
+    }
+    unsigned value = 0;
+    for (; pos < bytes.size(); ++pos) {
+        int digit = HexDigit(static_cast<unsigned char>(bytes[pos]));
+        if (digit < 0) break;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    if (negative) value = 0u - value;
+    return static_cast<unsigned char>(value & 0xFF);
+}
+
+// Fills a fixed-width field from a byte source while keeping Shift-JIS
+// characters whole: a double-byte character is written only when both its
+// bytes fit. A zero byte ends the text. The rest of the field is zeroed.
+// `next(byte)` yields the next source byte and returns false at the end.
+template <typename Source>
+size_t FillField(char* field, size_t width, Source&& next) {
+    const size_t limit = width - 1;
+    size_t length = 0;
+    unsigned char byte;
+    while (next(byte) && byte != 0) {
+        if (IsShiftJisLeadByte(byte)) {
+            unsigned char trail;
+            if (!next(trail)) {
+                // A lead byte that ends the text was not cut by us: keep it.
+                if (length < limit) field[length++] = static_cast<char>(byte);
+                break;
+            }
+            if (trail == 0 || length + 2 > limit) break;
+            field[length++] = static_cast<char>(byte);
+            field[length++] = static_cast<char>(trail);
+            continue;
+        }
+        if (length >= limit) break;
+        field[length++] = static_cast<char>(byte);
+    }
+    std::memset(field + length, 0, width - length);
+    return length;
+}
+
+}  // namespace
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    // The four passes of the escape rule give the same bytes as one pass:
+    // "+" is escaped first, so no later pass meets an inserted "+" again.
+    for (char c : text) {
+        switch (c) {
+        case '+': out += "+2B"; break;
+        case '%': out += "+25"; break;
+        case ':': out += "+3A"; break;
+        case ' ': out += "+20"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t plus = text.find('+', pos);
+        if (plus == std::string_view::npos || plus + 1 >= text.size()) {
+            out.append(text.substr(pos));
+            break;
+        }
+        out.append(text.substr(pos, plus - pos));
+        std::string_view digits = text.substr(plus + 1, 2);
+        out += static_cast<char>(DecodeEscapeBytes(digits));
+        pos = plus + 1 + digits.size();
+    }
+    return out;
+}
+
+std::string QuoteSqlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    // Byte by byte, like the two replace-all passes: a Shift-JIS trail byte
+    // of 0x5C is doubled too, and the server reads it back whole.
+    for (char c : text) {
+        if (c == '\'') out += "''";
+        else if (c == '\\') out += "\\\\";
+        else out += c;
+    }
+    return out;
+}
+
+int32_t ParseInt(std::string_view field) {
+    size_t pos = 0;
+    while (pos < field.size() && IsSpace(static_cast<unsigned char>(field[pos]))) ++pos;
+    bool negative = false;
+    if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) {
+        negative = field[pos] == '-';
+        ++pos;
+    }
+    int64_t value = 0;
+    for (; pos < field.size() && field[pos] >= '0' && field[pos] <= '9'; ++pos) {
+        if (value <= int64_t{INT32_MAX} + 1) value = value * 10 + (field[pos] - '0');
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+std::string FormatInt(int32_t value) {
+    char buffer[16];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--p = '-';
+    return std::string(p, end);
+}
+
+size_t CopyToField(char* field, size_t width, std::string_view text) {
+    if (width == 0) return 0;
+    size_t pos = 0;
+    return FillField(field, width, [&](unsigned char& byte) {
+        if (pos >= text.size()) return false;
+        byte = static_cast<unsigned char>(text[pos++]);
+        return true;
+    });
+}
+
+size_t UnescapeToField(char* field, size_t width, std::string_view escaped) {
+    if (width == 0) return 0;
+    size_t pos = 0;
+    return FillField(field, width, [&](unsigned char& byte) {
+        if (pos >= escaped.size()) return false;
+        byte = static_cast<unsigned char>(escaped[pos]);
+        if (byte == '+' && pos + 1 < escaped.size()) {
+            std::string_view digits = escaped.substr(pos + 1, 2);
+            byte = DecodeEscapeBytes(digits);
+            pos += 1 + digits.size();
+        } else {
+            ++pos;
+        }
+        return true;
+    });
+}
+
+std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> pieces;
+    if (separator.empty()) {
+        pieces.push_back(text);
+        return pieces;
+    }
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, end - start));
+        start = end + separator.size();
+    }
+}
+
+RecordFields::RecordFields(std::string_view line) {
+    size_t start = 0;
+    while (count_ < kMaxFields) {
+        size_t end = line.find(':', start);
+        if (end == std::string_view::npos) {
+            fields_[count_++] = line.substr(start);
+            return;
+        }
+        fields_[count_++] = line.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+std::string_view RecordFields::Text(size_t index) const {
+    return index < count_ ? fields_[index] : std::string_view();
+}
+
+std::string BuildGetLine(int dataSet, std::string_view condition) {
+    std::string line = "GET ";
+    line += kProtocolToken;
+    line += ' ';
+    line += FormatInt(dataSet);
+    line += ' ';
+    line += Escape(condition);
+    line += kLineEnd;
+    return line;
+}
+
+std::string BuildSetLine(int dataSet, std::string_view body) {
+    std::string line = "SET ";
+    line += kProtocolToken;
+    line += ' ';
+    line += FormatInt(dataSet);
+    line += ' ';
+    line += body;
+    line += kLineEnd;
+    return line;
+}

@@ -1,0 +1,132 @@
+// The calendar protocol's bytes: request prefixes, text codings, reply
+// framing and field copying. Plain C++ with no Windows header, shared by the
+// client, the calendar server, the native tests, the fuzzer and the benchmark.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Version token that every request line carries.
+inline constexpr std::string_view kProtocolToken = "RDZVP/0.0";
+inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kHelloLine = "HELLO RDZVP/0.0\r\n";
+
+// Client to server: "+" "%" ":" " " become "+2B" "+25" "+3A" "+20"; every
+// other byte passes unchanged.
+std::string Escape(std::string_view text);
+
+// Server to client: every "+" followed by at least one byte is replaced,
+// with the (at most) two bytes after it, by the byte whose value is the low
+// 8 bits of those bytes read as a hexadecimal number (no digits give 0).
+std::string Unescape(std::string_view text);
+
+// Doubles every "'" and then every "\" byte, for the text of a search
+// condition.
+std::string QuoteSqlText(std::string_view text);
+
+// The protocol's integer rule: leading white space, an optional sign, the
+// decimal digits up to the first other byte; no digits give 0. A value
+// beyond the signed 32-bit range is clamped to it.
+int32_t ParseInt(std::string_view field);
+
+// "%d" form of a signed 32-bit value.
+std::string FormatInt(int32_t value);
+
+// True when the byte opens a Shift-JIS double-byte character.
+constexpr bool IsShiftJisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Copies text into a zero-filled field of `width` bytes (width >= 1): at
+// most width - 1 bytes, stopping at a zero byte, and never ending on the
+// lead byte of a Shift-JIS character whose trail byte had to be cut off.
+// Returns the number of bytes copied.
+size_t CopyToField(char* field, size_t width, std::string_view text);
+
+template <size_t N>
+size_t CopyToField(char (&field)[N], std::string_view text) {
+    return CopyToField(field, N, text);
+}
+
+// Unescape(escaped) straight into a fixed-width field, with the rules of
+// CopyToField; no intermediate string. Returns the number of bytes copied.
+size_t UnescapeToField(char* field, size_t width, std::string_view escaped);
+
+template <size_t N>
+size_t UnescapeToField(char (&field)[N], std::string_view escaped) {
+    return UnescapeToField(field, N, escaped);
+}
+
+// The text of a zero-terminated fixed-width field (never reads past it).
+template <size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+    size_t length = 0;
+    while (length < N && field[length] != '\0') ++length;
+    return std::string_view(field, length);
+}
+
+// Splits at every occurrence of the separator; empty pieces count and the
+// rest after the last separator is always the final piece. The views point
+// into `text`.
+std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator);
+
+// Calls visit(line) for every line of a reply cut at CR LF, the piece after
+// the last CR LF included. Stops early when visit returns false.
+template <typename Visitor>
+void ForEachLine(std::string_view reply, Visitor&& visit) {
+    size_t start = 0;
+    for (;;) {
+        size_t end = reply.find(kLineEnd, start);
+        if (end == std::string_view::npos) {
+            visit(reply.substr(start));
+            return;
+        }
+        if (!visit(reply.substr(start, end - start))) return;
+        start = end + kLineEnd.size();
+    }
+}
+
+// A record line is any line that contains "DATA".
+inline bool IsRecordLine(std::string_view line) {
+    return line.find("DATA") != std::string_view::npos;
+}
+
+// Calls visit(line) for every record line of a reply, in order.
+template <typename Visitor>
+void ForEachRecordLine(std::string_view reply, Visitor&& visit) {
+    ForEachLine(reply, [&](std::string_view line) {
+        if (IsRecordLine(line)) visit(line);
+        return true;
+    });
+}
+
+// The ":"-separated fields of a record line. Field 0 is the part before the
+// first ":"; a field past the end of the line reads as empty, so a short
+// line gives 0 for missing integers and "" for missing texts.
+class RecordFields {
+public:
+    explicit RecordFields(std::string_view line);
+
+    size_t Count() const { return count_; }
+    std::string_view Text(size_t index) const;
+    int32_t Int(size_t index) const { return ParseInt(Text(index)); }
+
+    // The most fields any data set reads; later fields are ignored.
+    static constexpr size_t kMaxFields = 12;
+
+private:
+    std::string_view fields_[kMaxFields];
+    size_t count_ = 0;
+};
+
+// A success reply is non-empty and does not begin with "-".
+inline bool IsSuccessReply(std::string_view reply) {
+    return !reply.empty() && reply.front() != '-';
+}
+
+// Request lines.
+std::string BuildGetLine(int dataSet, std::string_view condition);
+std::string BuildSetLine(int dataSet, std::string_view body);

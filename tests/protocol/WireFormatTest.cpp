@@ -1,0 +1,226 @@
+// The protocol's text codings, framing and field copying, byte for byte.
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace std::string_literals;
+
+TEST(EscapeTest, EscapesTheFourBytesAndNothingElse) {
+    EXPECT_EQ(Escape(""), "");
+    EXPECT_EQ(Escape("a b"), "a+20b");
+    EXPECT_EQ(Escape("1+1=2"), "1+2B1=2");
+    EXPECT_EQ(Escape("50%"), "50+25");
+    EXPECT_EQ(Escape("10:30"), "10+3A30");
+    EXPECT_EQ(Escape("+%: "), "+2B+25+3A+20");
+    EXPECT_EQ(Escape("it's \\ \r\n"), "it's+20\\+20\r\n");
+    EXPECT_EQ(Escape("会議室"), "会議室");  // double-byte characters pass unchanged
+}
+
+TEST(UnescapeTest, DecodesAnyHexEscape) {
+    EXPECT_EQ(Unescape("a+20b"), "a b");
+    EXPECT_EQ(Unescape("+2B+2B"), "++");
+    EXPECT_EQ(Unescape("+41+42"), "AB");
+    EXPECT_EQ(Unescape("+2b"), "+");
+    EXPECT_EQ(Unescape("%41"), "%41");
+    EXPECT_EQ(Unescape("x+"), "x+");
+    EXPECT_EQ(Unescape("x+4"), "x\x04"s);
+    EXPECT_EQ(Unescape("++41"), "\x04"s "1");
+    EXPECT_EQ(Unescape("+zz"), "\0"s);
+    EXPECT_EQ(Unescape("+-1"), "\xFF"s);  // sign taken, low 8 bits kept
+    EXPECT_EQ(Unescape("+ 7x"), "\x07x"s);
+    EXPECT_EQ(Unescape("-ERR+20busy"), "-ERR busy");
+}
+
+TEST(UnescapeTest, RoundTripsEveryByteThroughEscape) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(Unescape(Escape(all)), all);
+}
+
+TEST(QuoteSqlTextTest, DoublesQuotesAndBackslashesBytewise) {
+    EXPECT_EQ(QuoteSqlText("it's"), "it''s");
+    EXPECT_EQ(QuoteSqlText("a\\b"), "a\\\\b");
+    EXPECT_EQ(QuoteSqlText("50%_"), "50%_");
+    // 「表」 is 0x95 0x5C in Shift-JIS: its trail byte is doubled too.
+    EXPECT_EQ(QuoteSqlText("表"), "\x95\x5C\x5C"s);
+    EXPECT_EQ(Escape("schedule like '%" + QuoteSqlText("it's") + "%' "), "schedule+20like+20'+25it''s+25'+20");
+}
+
+TEST(ParseIntTest, FollowsTheIntegerRule) {
+    EXPECT_EQ(ParseInt("12abc"), 12);
+    EXPECT_EQ(ParseInt(""), 0);
+    EXPECT_EQ(ParseInt("abc"), 0);
+    EXPECT_EQ(ParseInt("  -42"), -42);
+    EXPECT_EQ(ParseInt("+7"), 7);
+    EXPECT_EQ(ParseInt("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseInt("99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(ParseInt("-99999999999999999999"), INT32_MIN);
+    EXPECT_EQ(FormatInt(0), "0");
+    EXPECT_EQ(FormatInt(-42), "-42");
+    EXPECT_EQ(FormatInt(INT32_MIN), "-2147483648");
+}
+
+TEST(CopyToFieldTest, KeepsWidthMinusOneBytes) {
+    char field[5];
+    EXPECT_EQ(CopyToField(field, "abcdefgh"), 4u);
+    EXPECT_EQ(std::string(field), "abcd");
+    EXPECT_EQ(field[4], '\0');
+    EXPECT_EQ(CopyToField(field, "ab"), 2u);
+    EXPECT_EQ(std::string(field, 5), "ab\0\0\0"s);  // zero-filled behind the text
+}
+
+TEST(CopyToFieldTest, NeverEndsOnALoneLeadByte) {
+    char field[5];
+    // "aあい": 'a' then two double-byte characters; four bytes fit, so the
+    // second character (bytes 4 and 5) must go whole.
+    EXPECT_EQ(CopyToField(field, "aあい"), 3u);
+    EXPECT_EQ(std::string(field), "aあ");
+    EXPECT_EQ(CopyToField(field, "あい"), 4u);
+    EXPECT_EQ(std::string(field), "あい");
+    // Half-width katakana are single bytes.
+    EXPECT_EQ(CopyToField(field, "ｶﾃｺﾞﾘ"), 4u);
+    EXPECT_EQ(std::string(field), "ｶﾃｺﾞ");
+}
+
+TEST(CopyToFieldTest, StopsAtAZeroByte) {
+    char field[8];
+    EXPECT_EQ(CopyToField(field, "ab\0cd"s), 2u);
+    EXPECT_EQ(std::string(field), "ab");
+    EXPECT_EQ(UnescapeToField(field, "x+zzy"), 1u);
+    EXPECT_EQ(std::string(field), "x");
+}
+
+TEST(UnescapeToFieldTest, MatchesUnescapeThenCopy) {
+    const char* samples[] = {"a+20b", "+2B+2B", "x+", "x+4", "++41", "%41", "会議+3A室+20Room", "+zzq", "+8", "+82+a0"};
+    for (const char* sample : samples) {
+        for (size_t width = 1; width <= 12; ++width) {
+            char direct[16];
+            char viaString[16];
+            size_t a = UnescapeToField(direct, width, sample);
+            size_t b = CopyToField(viaString, width, Unescape(sample));
+            EXPECT_EQ(a, b) << sample << " width " << width;
+            EXPECT_EQ(std::string(direct, width), std::string(viaString, width)) << sample << " width " << width;
+        }
+    }
+}
+
+TEST(FramingTest, CutsRepliesIntoLinesAtCrLf) {
+    std::vector<std::string> lines;
+    ForEachLine("+OK\r\nDATA:1\r\nx\ny\r\n", [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
+    EXPECT_EQ(lines, (std::vector<std::string>{"+OK", "DATA:1", "x\ny", ""}));
+
+    std::vector<std::string> records;
+    ForEachRecordLine("+OK\r\nxDATAy:1:2\r\nDAT\r\nDATA:3", [&](std::string_view line) { records.emplace_back(line); });
+    EXPECT_EQ(records, (std::vector<std::string>{"xDATAy:1:2", "DATA:3"}));
+}
+
+TEST(FramingTest, JudgesReplies) {
+    EXPECT_TRUE(IsSuccessReply("\r\n"));
+    EXPECT_TRUE(IsSuccessReply("+OK RDZVP/0.0\r\n"));
+    EXPECT_FALSE(IsSuccessReply(""));
+    EXPECT_FALSE(IsSuccessReply("-"));
+    EXPECT_FALSE(IsSuccessReply("-ERR"));
+}
+
+TEST(FramingTest, SplitsKeepingEmptyPieces) {
+    auto pieces = SplitAll(";a;;b;", ";");
+    ASSERT_EQ(pieces.size(), 5u);
+    EXPECT_EQ(pieces[0], "");
+    EXPECT_EQ(pieces[1], "a");
+    EXPECT_EQ(pieces[2], "");
+    EXPECT_EQ(pieces[3], "b");
+    EXPECT_EQ(pieces[4], "");
+    EXPECT_EQ(SplitAll("", ";").size(), 1u);
+    EXPECT_EQ(SplitAll("a--b", "--").size(), 2u);
+}
+
+TEST(RequestLineTest, BuildsTheExactBytes) {
+    EXPECT_EQ(BuildGetLine(1, ""), "GET RDZVP/0.0 1 \r\n");
+    EXPECT_EQ(BuildGetLine(1, "sk0.id = 3 "), "GET RDZVP/0.0 1 sk0.id+20=+203+20\r\n");
+    EXPECT_EQ(BuildSetLine(3, "20070101::0:1"), "SET RDZVP/0.0 3 20070101::0:1\r\n");
+}
+
+TEST(RecordCodecTest, ParsesAScheduleLine) {
+    ScheduleRecord record;
+    ParseScheduleRecord("DATA:20061224:7:Party+20at+20home:3:0:x:y:Event:Private", record);
+    EXPECT_EQ(record.op, 0);
+    EXPECT_EQ(record.date, 20061224);
+    EXPECT_EQ(record.id, 7);
+    EXPECT_STREQ(record.text, "Party at home");
+    EXPECT_EQ(record.genreId, 3);
+    EXPECT_EQ(record.aux, 0);
+    EXPECT_STREQ(record.entered, "x");
+    EXPECT_STREQ(record.host, "y");
+    EXPECT_STREQ(record.genreName, "Event");
+    EXPECT_STREQ(record.categoryName, "Private");
+}
+
+TEST(RecordCodecTest, ShortLinesReadZeroAndEmptyAndLongLinesAreCut) {
+    ScheduleRecord shortRecord;
+    ParseScheduleRecord("DATA:20070101:5", shortRecord);
+    EXPECT_EQ(shortRecord.date, 20070101);
+    EXPECT_EQ(shortRecord.id, 5);
+    EXPECT_STREQ(shortRecord.text, "");
+    EXPECT_EQ(shortRecord.genreId, 0);
+    EXPECT_STREQ(shortRecord.categoryName, "");
+
+    ScheduleRecord longRecord;
+    std::string text(300, 'a');
+    ParseScheduleRecord("DATA:1:2:" + text + ":4:5:e:h:g:c:extra:more", longRecord);
+    EXPECT_EQ(std::string(longRecord.text), std::string(255, 'a'));
+    EXPECT_EQ(longRecord.genreId, 4);
+    EXPECT_STREQ(longRecord.categoryName, "c");
+
+    DateInfoRecord day;
+    ParseDateInfoRecord("DATA:20070101:+8C+B3+93+FA:", day);
+    EXPECT_STREQ(day.name, "元日");
+    EXPECT_EQ(day.holiday, 0);
+}
+
+TEST(RecordCodecTest, ParsesCategoryLines) {
+    CategoryRecord record;
+    ParseCategoryRecord("DATA:12:1:3:A+3AB:AB:2:2006/12/24+2010+3A00:pc1", record);
+    EXPECT_EQ(record.id, 12);
+    EXPECT_EQ(record.level, LEVEL_GENRE);
+    EXPECT_EQ(record.parentId, 3);
+    EXPECT_STREQ(record.name, "A:B");
+    EXPECT_STREQ(record.shortName, "AB");
+    EXPECT_EQ(record.editState, 2);
+    EXPECT_STREQ(record.entered, "2006/12/24 10:00");
+    EXPECT_STREQ(record.host, "pc1");
+    EXPECT_EQ(record.treeItem, nullptr);
+}
+
+TEST(RecordCodecTest, FormatsSetBodies) {
+    ScheduleRecord schedule;
+    schedule.op = OP_ADD;
+    schedule.date = 20061224;
+    CopyToField(schedule.text, "Meeting at 10:30");
+    schedule.genreId = 5;
+    EXPECT_EQ(BuildSetLine(1, FormatScheduleSetBody(schedule)), "SET RDZVP/0.0 1 1:20061224:0:Meeting+20at+2010+3A30:5\r\n");
+    EXPECT_EQ(SplitAll(FormatScheduleSetBody(schedule), ":").size(), 5u);
+
+    CategoryRecord genre;
+    genre.op = OP_ADD;
+    genre.level = LEVEL_GENRE;
+    genre.parentId = 3;
+    CopyToField(genre.name, "A:B");
+    CopyToField(genre.shortName, "A:B");
+    EXPECT_EQ(FormatCategorySetBody(genre), "1:0:1:3:A+3AB:A+3AB");
+
+    DateInfoRecord day;
+    day.date = 20070101;
+    CopyToField(day.name, "元日");
+    day.holiday = 1;
+    EXPECT_EQ(BuildSetLine(3, FormatDateInfoSetBody(day)), "SET RDZVP/0.0 3 20070101:元日:1:1\r\n");
+    day.name[0] = '\0';
+    day.holiday = 0;
+    EXPECT_EQ(FormatDateInfoSetBody(day), "20070101::0:1");
+}
