@@ -1,0 +1,402 @@
+#include "server/CalendarServer.h"
+
+#include "server/CalendarStore.h"
+#include "server/ReplyFormat.h"
+#include "server/RequestHandler.h"
+#include "server/RequestLog.h"
+#include "server/RequestParser.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// Written by the signal handler, read by the loop through the wake pipe.
+volatile sig_atomic_t stopRequested = 0;
+int signalWakeFd = -1;
+
+void OnStopSignal(int) {
+    stopRequested = 1;
+    if (signalWakeFd >= 0) {
+        char byte = 's';
+        ssize_t ignored = ::write(signalWakeFd, &byte, 1);
+        (void)ignored;
+    }
+}
+
+const char* const kRefusedMessage = "このサーバーへの接続は許可されていません";
+const char* const kBusyMessage = "サーバーが混み合っています。しばらくしてからやり直してください";
+const char* const kTooLongMessage = "要求が長すぎます(64 KiB まで)";
+const char* const kTimeoutMessage = "要求が時間内に届きませんでした";
+const char* const kTruncatedMessage = "要求が途中で終わっています";
+const char* const kStoppingMessage = "サーバーを停止しています。しばらくしてからやり直してください";
+
+int MillisUntil(std::chrono::steady_clock::time_point deadline, std::chrono::steady_clock::time_point now) {
+    if (deadline <= now) return 0;
+    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+    return static_cast<int>(std::min<long long>(millis, 1000));
+}
+
+// Sends everything, waiting at most `stall` for the client to make room
+// each time. Returns the bytes sent; fewer than the reply on failure.
+size_t SendAll(int fd, std::string_view bytes, std::chrono::milliseconds stall) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd waiter{fd, POLLOUT, 0};
+            int ready = ::poll(&waiter, 1, static_cast<int>(stall.count()));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0 || (waiter.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
+            continue;
+        }
+        break;
+    }
+    return sent;
+}
+
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+}  // namespace
+
+CalendarServer::CalendarServer(ServerOptions options) : options_(std::move(options)) {
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_NONBLOCK | O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+    wakeRead_ = UniqueFd(pipeEnds[0]);
+    wakeWrite_ = UniqueFd(pipeEnds[1]);
+    RaiseDescriptorLimit();
+}
+
+CalendarServer::~CalendarServer() {
+    {
+        std::lock_guard<std::mutex> lock(jobsMutex_);
+        workersStop_ = true;
+    }
+    jobsReady_.notify_all();
+    for (std::thread& worker : workers_) {
+        if (worker.joinable()) worker.join();
+    }
+    if (signalWakeFd == wakeWrite_.Get()) signalWakeFd = -1;
+}
+
+void CalendarServer::InstallStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+std::string CalendarServer::Listen() {
+    std::optional<IpAddress> address = IpAddress::Parse(options_.listenAddress);
+    if (!address) throw std::runtime_error("not an IP address: " + options_.listenAddress);
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    int family = address->IsV4() ? AF_INET : AF_INET6;
+    if (address->IsV4()) {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(storage);
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(static_cast<uint16_t>(options_.port));
+        std::memcpy(&v4.sin_addr, address->Bytes().data() + 12, 4);
+        length = sizeof v4;
+    } else {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(storage);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(static_cast<uint16_t>(options_.port));
+        std::memcpy(&v6.sin6_addr, address->Bytes().data(), 16);
+        length = sizeof v6;
+    }
+    UniqueFd socket(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.Valid()) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+    int on = 1;
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(socket.Get(), reinterpret_cast<sockaddr*>(&storage), length) != 0) {
+        throw std::runtime_error("bind " + options_.listenAddress + ":" + std::to_string(options_.port) + ": " +
+                                 std::strerror(errno));
+    }
+    if (::listen(socket.Get(), SOMAXCONN) != 0) throw std::runtime_error(std::string("listen: ") + std::strerror(errno));
+    sockaddr_storage bound{};
+    socklen_t boundLength = sizeof bound;
+    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&bound), &boundLength);
+    int port = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(bound).sin_port
+                                                : reinterpret_cast<sockaddr_in6&>(bound).sin6_port);
+    listener_ = std::move(socket);
+    return address->ToString() + ":" + std::to_string(port);
+}
+
+void CalendarServer::Run() {
+    signalWakeFd = wakeWrite_.Get();
+    for (size_t i = 0; i < std::max<size_t>(options_.workerThreads, 1); ++i) {
+        workers_.emplace_back([this] { WorkerMain(); });
+    }
+
+    std::vector<pollfd> waits;
+    for (;;) {
+        Clock::time_point now = Clock::now();
+        if (!stopping_ && stopRequested) BeginStop(now);
+        if (stopping_ && reading_.empty() && inFlight_ == 0 && lingering_.empty()) break;
+
+        // Wake pipe, then the listener, then reading, then lingering sockets.
+        waits.clear();
+        waits.push_back(pollfd{wakeRead_.Get(), POLLIN, 0});
+        bool listening = listener_.Valid() && now >= acceptPausedUntil_;
+        if (listening) waits.push_back(pollfd{listener_.Get(), POLLIN, 0});
+        size_t firstReading = waits.size();
+        Clock::time_point nextDeadline = now + std::chrono::seconds(1);
+        for (const Reading& connection : reading_) {
+            waits.push_back(pollfd{connection.socket.Get(), POLLIN, 0});
+            nextDeadline = std::min(nextDeadline, connection.deadline);
+        }
+        size_t firstLingering = waits.size();
+        for (const Lingering& closing : lingering_) {
+            waits.push_back(pollfd{closing.socket.Get(), POLLIN, 0});
+            nextDeadline = std::min(nextDeadline, closing.deadline);
+        }
+        if (!listening && listener_.Valid()) nextDeadline = std::min(nextDeadline, acceptPausedUntil_);
+
+        int ready = ::poll(waits.data(), waits.size(), MillisUntil(nextDeadline, now));
+        if (ready < 0 && errno != EINTR) {
+            RequestLog::Note(std::string("poll failed: ") + std::strerror(errno));
+            break;
+        }
+        now = Clock::now();
+        if (ready > 0) {
+            if (waits[0].revents != 0) {
+                char drain[64];
+                while (::read(wakeRead_.Get(), drain, sizeof drain) > 0) {
+                }
+            }
+            // Lingering sockets: discard what arrives, close at end of stream.
+            for (size_t i = lingering_.size(); i-- > 0;) {
+                if (waits[firstLingering + i].revents == 0) continue;
+                char sink[4096];
+                ssize_t n = ::recv(lingering_[i].socket.Get(), sink, sizeof sink, 0);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                    lingering_.erase(lingering_.begin() + static_cast<std::ptrdiff_t>(i));
+                }
+            }
+            // Reading connections, from the back so erasing keeps indexes valid.
+            for (size_t i = reading_.size(); i-- > 0;) {
+                if (waits[firstReading + i].revents != 0) ReadFrom(i, now);
+            }
+            if (listening && waits[1].revents != 0) AcceptAll(now);
+        }
+        CollectFinished(now);
+        ExpireDeadlines(now);
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(jobsMutex_);
+        workersStop_ = true;
+    }
+    jobsReady_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+    workers_.clear();
+    signalWakeFd = -1;
+}
+
+void CalendarServer::BeginStop(Clock::time_point now) {
+    stopping_ = true;
+    listener_.Reset();
+    RequestLog::Note("stopping: no new connections, finishing the requests in flight");
+    // Clients still sending get a short while to finish their line.
+    for (Reading& connection : reading_) {
+        connection.deadline = std::min(connection.deadline, now + std::chrono::seconds(2));
+    }
+}
+
+void CalendarServer::AcceptAll(Clock::time_point now) {
+    for (;;) {
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        int fd = ::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: let closing sockets go before trying again.
+                acceptPausedUntil_ = now + std::chrono::milliseconds(100);
+                RequestLog::Note(std::string("accept paused: ") + std::strerror(errno));
+            }
+            return;
+        }
+        UniqueFd socket(fd);
+        IpAddress address = IpAddress::FromSockaddr(peer);
+        std::string client = address.ToString();
+        if (!options_.allowList.Allows(address)) {
+            RefuseEarly(std::move(socket), client, "-", kRefusedMessage, "refused(not-allowed)", now, now);
+            continue;
+        }
+        if (reading_.size() + inFlight_ >= options_.maxConnections) {
+            RefuseEarly(std::move(socket), client, "-", kBusyMessage, "refused(busy)", now, now);
+            continue;
+        }
+        reading_.push_back(Reading{std::move(socket), client, std::string(), now, now + options_.requestTimeout});
+    }
+}
+
+bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
+    Reading& connection = reading_[index];
+    char buffer[8192];
+    // Read at most what the longest line with its line end needs.
+    size_t room = kMaxRequestLine + 2 - std::min(connection.received.size(), kMaxRequestLine + 2);
+    ssize_t n = ::recv(connection.socket.Get(), buffer, std::min(sizeof buffer, std::max<size_t>(room, 1)), 0);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+
+    auto leave = [&]() {
+        Reading gone = std::move(reading_[index]);
+        reading_.erase(reading_.begin() + static_cast<std::ptrdiff_t>(index));
+        return gone;
+    };
+    if (n < 0) {
+        Reading gone = leave();
+        RequestLog::Write(gone.client, RequestKindForLog(gone.received), 0, now - gone.started,
+                          std::string("dropped(") + std::strerror(errno) + ")");
+        return false;
+    }
+    if (n == 0) {
+        Reading gone = leave();
+        if (gone.received.empty()) {
+            RequestLog::Write(gone.client, "-", 0, now - gone.started, "dropped(closed without request)");
+        } else {
+            // The client stopped sending mid-line but may still be reading.
+            std::string kind = RequestKindForLog(gone.received);
+            RefuseEarly(std::move(gone.socket), gone.client, kind, kTruncatedMessage, "error(truncated)",
+                        gone.started, now);
+        }
+        return false;
+    }
+    connection.received.append(buffer, static_cast<size_t>(n));
+    Frame frame = FindRequestLine(connection.received);
+    if (frame.status == FrameStatus::NeedMore) return true;
+    Reading done = leave();
+    if (frame.status == FrameStatus::TooLong) {
+        RefuseEarly(std::move(done.socket), done.client, RequestKindForLog(done.received), kTooLongMessage,
+                    "error(line-too-long)", done.started, now);
+        return false;
+    }
+    done.received.resize(frame.lineLength);
+    Dispatch(Job{std::move(done.socket), std::move(done.client), std::move(done.received), done.started});
+    return false;
+}
+
+void CalendarServer::ExpireDeadlines(Clock::time_point now) {
+    for (size_t i = reading_.size(); i-- > 0;) {
+        if (reading_[i].deadline > now) continue;
+        Reading late = std::move(reading_[i]);
+        reading_.erase(reading_.begin() + static_cast<std::ptrdiff_t>(i));
+        RefuseEarly(std::move(late.socket), late.client, RequestKindForLog(late.received),
+                    stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now);
+    }
+    lingering_.erase(std::remove_if(lingering_.begin(), lingering_.end(),
+                                    [now](const Lingering& closing) { return closing.deadline <= now; }),
+                     lingering_.end());
+}
+
+void CalendarServer::RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind,
+                                 std::string_view message, std::string_view result, Clock::time_point started,
+                                 Clock::time_point now) {
+    std::string reply = ErrorReply(message);
+    // The reply is small and the socket's buffer empty: one send takes it.
+    ssize_t n = ::send(socket.Get(), reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    RequestLog::Write(client, kind, n > 0 ? static_cast<size_t>(n) : 0, now - started, result);
+    ::shutdown(socket.Get(), SHUT_WR);
+    StartLinger(std::move(socket), now);
+}
+
+void CalendarServer::StartLinger(UniqueFd socket, Clock::time_point now) {
+    // Bounded like the live connections; past that the socket just closes.
+    if (lingering_.size() >= options_.maxConnections * 2) return;
+    lingering_.push_back(Lingering{std::move(socket), now + options_.lingerTime});
+}
+
+void CalendarServer::Dispatch(Job job) {
+    ++inFlight_;
+    {
+        std::lock_guard<std::mutex> lock(jobsMutex_);
+        jobs_.push_back(std::move(job));
+    }
+    jobsReady_.notify_one();
+}
+
+void CalendarServer::CollectFinished(Clock::time_point now) {
+    std::vector<UniqueFd> finished;
+    {
+        std::lock_guard<std::mutex> lock(finishedMutex_);
+        finished.swap(finished_);
+    }
+    for (UniqueFd& socket : finished) {
+        --inFlight_;
+        StartLinger(std::move(socket), now);
+    }
+}
+
+void CalendarServer::WorkerMain() {
+    std::unique_ptr<CalendarStore> store;
+    try {
+        store = std::make_unique<CalendarStore>(options_.databasePath);
+    } catch (const std::exception& error) {
+        RequestLog::Note(std::string("worker cannot open the database: ") + error.what());
+    }
+    std::unique_ptr<RequestHandler> handler = store ? std::make_unique<RequestHandler>(*store) : nullptr;
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(jobsMutex_);
+            jobsReady_.wait(lock, [this] { return workersStop_ || !jobs_.empty(); });
+            if (jobs_.empty()) return;  // stopping and nothing left
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        if (handler) {
+            ServeJob(*handler, job);
+        } else {
+            std::string reply = ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください");
+            size_t sent = SendAll(job.socket.Get(), reply, options_.replyStallTimeout);
+            RequestLog::Write(job.client, RequestKindForLog(job.line), sent, Clock::now() - job.started,
+                              "error(no-database)");
+        }
+        ::shutdown(job.socket.Get(), SHUT_WR);
+        {
+            std::lock_guard<std::mutex> lock(finishedMutex_);
+            finished_.push_back(std::move(job.socket));
+        }
+        char byte = 'f';
+        ssize_t ignored = ::write(wakeWrite_.Get(), &byte, 1);
+        (void)ignored;
+    }
+}
+
+void CalendarServer::ServeJob(RequestHandler& handler, Job& job) {
+    HandledRequest handled = handler.Handle(job.line, job.client);
+    size_t sent = SendAll(job.socket.Get(), handled.reply, options_.replyStallTimeout);
+    std::string result = handled.result;
+    if (sent < handled.reply.size()) result += " (reply cut off: client stopped reading)";
+    RequestLog::Write(job.client, handled.kind, sent, Clock::now() - job.started, result);
+}

@@ -1,0 +1,112 @@
+// The network side of the calendar server. One event-loop thread accepts
+// connections and reads request lines with deadlines, so slow or silent
+// clients never hold a worker; a small pool of worker threads, each with its
+// own database connection, answers complete requests. Every connection ends
+// with the sending side shut down and a short drain of what the client still
+// sends, so the client always receives the whole reply before the close.
+#pragma once
+
+#include "server/NetAddress.h"
+#include "server/UniqueFd.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ServerOptions {
+    std::string databasePath = "./calendar.db";
+    std::string listenAddress = "127.0.0.1";
+    int port = 54321;
+    AllowList allowList = AllowList::LoopbackOnly();
+    size_t workerThreads = 4;
+    // Connections being read or answered at once; more are told the server is busy.
+    size_t maxConnections = 256;
+    // Time a client has to send its whole request line.
+    std::chrono::milliseconds requestTimeout{10000};
+    // Longest pause while the client takes the reply.
+    std::chrono::milliseconds replyStallTimeout{10000};
+    // How long a closing connection is drained.
+    std::chrono::milliseconds lingerTime{2000};
+};
+
+class CalendarServer {
+public:
+    explicit CalendarServer(ServerOptions options);
+    ~CalendarServer();
+    CalendarServer(const CalendarServer&) = delete;
+    CalendarServer& operator=(const CalendarServer&) = delete;
+
+    // Binds and listens; returns the "ADDR:PORT" actually listened on.
+    // Throws std::runtime_error when the address cannot be used.
+    std::string Listen();
+
+    // Runs until SIGTERM or SIGINT (see InstallStopSignals), then stops
+    // accepting, finishes the requests in flight and returns.
+    void Run();
+
+    // Routes SIGTERM and SIGINT to the running server's loop.
+    static void InstallStopSignals();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Reading {
+        UniqueFd socket;
+        std::string client;
+        std::string received;
+        Clock::time_point started;
+        Clock::time_point deadline;
+    };
+    struct Lingering {
+        UniqueFd socket;
+        Clock::time_point deadline;
+    };
+    struct Job {
+        UniqueFd socket;
+        std::string client;
+        std::string line;
+        Clock::time_point started;
+    };
+
+    void AcceptAll(Clock::time_point now);
+    // Reads what is there; returns false when the connection left `reading_`.
+    bool ReadFrom(size_t index, Clock::time_point now);
+    void ExpireDeadlines(Clock::time_point now);
+    void CollectFinished(Clock::time_point now);
+    void BeginStop(Clock::time_point now);
+
+    // An error reply that ends the connection before any request ran.
+    void RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind, std::string_view message,
+                     std::string_view result, Clock::time_point started, Clock::time_point now);
+    void StartLinger(UniqueFd socket, Clock::time_point now);
+
+    void Dispatch(Job job);
+    void WorkerMain();
+    void ServeJob(class RequestHandler& handler, Job& job);
+
+    ServerOptions options_;
+    UniqueFd listener_;
+    UniqueFd wakeRead_;
+    UniqueFd wakeWrite_;
+    bool stopping_ = false;
+    Clock::time_point acceptPausedUntil_{};
+
+    std::vector<Reading> reading_;
+    std::vector<Lingering> lingering_;
+    size_t inFlight_ = 0;  // jobs handed to workers and not yet back
+
+    std::mutex jobsMutex_;
+    std::condition_variable jobsReady_;
+    std::deque<Job> jobs_;
+    bool workersStop_ = false;
+    std::vector<std::thread> workers_;
+
+    std::mutex finishedMutex_;
+    std::vector<UniqueFd> finished_;  // answered sockets back from the workers
+};

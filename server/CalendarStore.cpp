@@ -1,0 +1,397 @@
+#include "server/CalendarStore.h"
+
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+#include "server/ReplyFormat.h"
+
+#include <climits>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS categories (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    level INTEGER NOT NULL,
+    parent_id INTEGER NOT NULL DEFAULT 0,
+    name BLOB NOT NULL,
+    short_name BLOB NOT NULL,
+    edit_state INTEGER NOT NULL DEFAULT 0,
+    entered TEXT NOT NULL,
+    host TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS schedules (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    date INTEGER NOT NULL,
+    text BLOB NOT NULL,
+    genre_id INTEGER NOT NULL REFERENCES categories(id),
+    aux INTEGER NOT NULL DEFAULT 0,
+    entered TEXT NOT NULL,
+    host TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS schedules_by_date ON schedules(date, id);
+CREATE INDEX IF NOT EXISTS schedules_by_genre ON schedules(genre_id);
+CREATE TABLE IF NOT EXISTS date_info (
+    date INTEGER PRIMARY KEY,
+    name BLOB NOT NULL,
+    holiday INTEGER NOT NULL,
+    aux INTEGER NOT NULL DEFAULT 1,
+    entered TEXT NOT NULL,
+    host TEXT NOT NULL);
+)sql";
+
+Failure NoSuchGenre(int32_t genreId) {
+    if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
+    return MakeFailure("no-such-genre", "ジャンル(id " + FormatInt(genreId) +
+                                            ")がありません。ほかの人が削除した可能性があります");
+}
+
+}  // namespace
+
+ChangeStamp StampNow(const std::string& host) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min);
+    return ChangeStamp{text, host};
+}
+
+struct CalendarStore::Statements {
+    explicit Statements(SqliteConnection& db)
+        : selectSchedules(db,
+                          "SELECT s.date, s.id, s.text, s.genre_id, s.aux, s.entered, s.host,"
+                          " g.short_name, c.short_name, COALESCE(g.parent_id, 0)"
+                          " FROM schedules s"
+                          " LEFT JOIN categories g ON g.id = s.genre_id"
+                          " LEFT JOIN categories c ON c.id = g.parent_id"
+                          " ORDER BY s.date, s.id"),
+          selectCategories(db,
+                           "SELECT id, level, parent_id, name, short_name, edit_state, entered, host"
+                           " FROM categories ORDER BY id"),
+          selectDateInfo(db, "SELECT date, name, holiday, aux, entered, host FROM date_info ORDER BY date"),
+          selectLevel(db, "SELECT level FROM categories WHERE id = ?1"),
+          scheduleExists(db, "SELECT 1 FROM schedules WHERE id = ?1"),
+          insertSchedule(db,
+                         "INSERT INTO schedules (date, text, genre_id, aux, entered, host)"
+                         " VALUES (?1, ?2, ?3, 0, ?4, ?5)"),
+          updateSchedule(db,
+                         "UPDATE schedules SET date = ?2, text = ?3, genre_id = ?4, entered = ?5, host = ?6"
+                         " WHERE id = ?1"),
+          deleteSchedule(db, "DELETE FROM schedules WHERE id = ?1"),
+          countGenreSchedules(db, "SELECT COUNT(*) FROM schedules WHERE genre_id = ?1"),
+          insertCategory(db,
+                         "INSERT INTO categories (level, parent_id, name, short_name, edit_state, entered, host)"
+                         " VALUES (?1, ?2, ?3, ?4, 0, ?5, ?6)"),
+          updateGenre(db,
+                      "UPDATE categories SET parent_id = ?2, name = ?3, short_name = ?4, entered = ?5, host = ?6"
+                      " WHERE id = ?1"),
+          deleteCategory(db, "DELETE FROM categories WHERE id = ?1"),
+          upsertDateInfo(db,
+                         "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
+                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
+                         " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = excluded.holiday,"
+                         " aux = excluded.aux, entered = excluded.entered, host = excluded.host"),
+          fillHoliday(db,
+                      "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
+                      " VALUES (?1, ?2, 1, 1, ?3, ?4)"
+                      " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = 1,"
+                      " entered = excluded.entered, host = excluded.host"
+                      " WHERE length(date_info.name) = 0"),
+          countSchedules(db, "SELECT COUNT(*) FROM schedules"),
+          countCategories(db, "SELECT COUNT(*) FROM categories") {}
+
+    SqliteStatement selectSchedules;
+    SqliteStatement selectCategories;
+    SqliteStatement selectDateInfo;
+    SqliteStatement selectLevel;
+    SqliteStatement scheduleExists;
+    SqliteStatement insertSchedule;
+    SqliteStatement updateSchedule;
+    SqliteStatement deleteSchedule;
+    SqliteStatement countGenreSchedules;
+    SqliteStatement insertCategory;
+    SqliteStatement updateGenre;
+    SqliteStatement deleteCategory;
+    SqliteStatement upsertDateInfo;
+    SqliteStatement fillHoliday;
+    SqliteStatement countSchedules;
+    SqliteStatement countCategories;
+};
+
+// Resets a cached statement when the caller is done with it, also on errors.
+class StatementUse {
+public:
+    explicit StatementUse(SqliteStatement& statement) : statement_(statement) {}
+    ~StatementUse() { statement_.Reset(); }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+    SqliteStatement* operator->() { return &statement_; }
+
+private:
+    SqliteStatement& statement_;
+};
+
+CalendarStore::CalendarStore(const std::string& path) : connection_(path, true) {
+    // A writer waits for another writer's transaction instead of failing.
+    connection_.Execute("PRAGMA busy_timeout = 10000");
+    connection_.Execute("PRAGMA journal_mode = WAL");
+    // Every answered SET is on disk: the WAL is synced at each commit.
+    connection_.Execute("PRAGMA synchronous = FULL");
+    connection_.Execute("PRAGMA foreign_keys = ON");
+    CreateSchema();
+    statements_ = std::make_unique<Statements>(connection_);
+}
+
+CalendarStore::~CalendarStore() = default;
+
+void CalendarStore::CreateSchema() {
+    SqliteWriteTransaction transaction(connection_);
+    connection_.Execute(kSchema);
+    transaction.Commit();
+}
+
+void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply) {
+    StatementUse rows(statements_->selectSchedules);
+    while (rows->Step()) {
+        auto genreId = static_cast<int32_t>(rows->Int(3));
+        auto categoryId = static_cast<int32_t>(rows->Int(9));
+        std::string_view text = rows->Bytes(2);
+        if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) continue;
+        RecordLineWriter line(reply);
+        line.Int(rows->Int(0))
+            .Int(rows->Int(1))
+            .Text(text)
+            .Int(genreId)
+            .Int(rows->Int(4))
+            .Text(rows->Bytes(5))
+            .Text(rows->Bytes(6))
+            .Text(rows->Bytes(7))
+            .Text(rows->Bytes(8))
+            .End();
+    }
+}
+
+void CalendarStore::AppendCategories(std::string& reply) {
+    StatementUse rows(statements_->selectCategories);
+    while (rows->Step()) {
+        RecordLineWriter line(reply);
+        line.Int(rows->Int(0))
+            .Int(rows->Int(1))
+            .Int(rows->Int(2))
+            .Text(rows->Bytes(3))
+            .Text(rows->Bytes(4))
+            .Int(rows->Int(5))
+            .Text(rows->Bytes(6))
+            .Text(rows->Bytes(7))
+            .End();
+    }
+}
+
+void CalendarStore::AppendDateInfo(std::string& reply) {
+    StatementUse rows(statements_->selectDateInfo);
+    while (rows->Step()) {
+        RecordLineWriter line(reply);
+        line.Int(rows->Int(0))
+            .Text(rows->Bytes(1))
+            .Int(rows->Int(2))
+            .Int(rows->Int(3))
+            .Text(rows->Bytes(4))
+            .Text(rows->Bytes(5))
+            .End();
+    }
+}
+
+std::optional<int64_t> CalendarStore::LevelOf(int32_t id) {
+    StatementUse query(statements_->selectLevel);
+    query->BindInt(1, id);
+    if (!query->Step()) return std::nullopt;
+    return query->Int(0);
+}
+
+int32_t CalendarStore::CheckedNewId() {
+    int64_t id = connection_.LastInsertId();
+    // The protocol carries ids as signed 32-bit integers.
+    if (id <= 0 || id > INT32_MAX) throw SqliteError(0, "record ids exhausted");
+    return static_cast<int32_t>(id);
+}
+
+std::optional<Failure> CalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
+    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
+    SqliteWriteTransaction transaction(connection_);
+    if (change.op == OP_DELETE) {
+        // Deleting a schedule someone else already deleted leaves what the
+        // user wanted: no schedule with that id.
+        StatementUse remove(statements_->deleteSchedule);
+        remove->BindInt(1, change.id).Run();
+        transaction.Commit();
+        return std::nullopt;
+    }
+    bool adding = change.op == OP_ADD || change.id == 0;
+    if (!adding) {
+        StatementUse exists(statements_->scheduleExists);
+        exists->BindInt(1, change.id);
+        if (!exists->Step()) {
+            return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
+                                                       ")がありません。ほかの人が削除した可能性があります");
+        }
+    }
+    std::optional<int64_t> level = change.genreId == 0 ? std::nullopt : LevelOf(change.genreId);
+    if (!level || *level != LEVEL_GENRE) return NoSuchGenre(change.genreId);
+    if (adding) {
+        StatementUse insert(statements_->insertSchedule);
+        insert->BindInt(1, change.date)
+            .BindBytes(2, change.text)
+            .BindInt(3, change.genreId)
+            .BindText(4, stamp.entered)
+            .BindText(5, stamp.host)
+            .Run();
+        CheckedNewId();
+    } else {
+        StatementUse update(statements_->updateSchedule);
+        update->BindInt(1, change.id)
+            .BindInt(2, change.date)
+            .BindBytes(3, change.text)
+            .BindInt(4, change.genreId)
+            .BindText(5, stamp.entered)
+            .BindText(6, stamp.host)
+            .Run();
+    }
+    transaction.Commit();
+    return std::nullopt;
+}
+
+std::optional<Failure> CalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
+    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
+    SqliteWriteTransaction transaction(connection_);
+    std::optional<int64_t> level = change.id == 0 ? std::nullopt : LevelOf(change.id);
+    if (level && *level != LEVEL_GENRE) {
+        return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
+                                              " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
+    }
+    if (change.op == OP_DELETE) {
+        if (!level) return std::nullopt;  // already gone: nothing left to delete
+        StatementUse count(statements_->countGenreSchedules);
+        count->BindInt(1, change.id);
+        count->Step();
+        int64_t schedules = count->Int(0);
+        if (schedules > 0) {
+            return MakeFailure("genre-in-use", "このジャンルにはスケジュールが " +
+                                                   FormatInt(static_cast<int32_t>(schedules)) +
+                                                   " 件登録されているため削除できません");
+        }
+        StatementUse remove(statements_->deleteCategory);
+        remove->BindInt(1, change.id).Run();
+        transaction.Commit();
+        return std::nullopt;
+    }
+    bool adding = change.op == OP_ADD || change.id == 0;
+    if (!adding && !level) {
+        return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
+                                                ")がありません。ほかの人が削除した可能性があります");
+    }
+    std::optional<int64_t> parentLevel = change.parentId == 0 ? std::nullopt : LevelOf(change.parentId);
+    if (!parentLevel || *parentLevel != LEVEL_CATEGORY) {
+        return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
+                                                   ")がありません");
+    }
+    if (adding) {
+        InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
+    } else {
+        StatementUse update(statements_->updateGenre);
+        update->BindInt(1, change.id)
+            .BindInt(2, change.parentId)
+            .BindBytes(3, change.name)
+            .BindBytes(4, change.shortName)
+            .BindText(5, stamp.entered)
+            .BindText(6, stamp.host)
+            .Run();
+    }
+    transaction.Commit();
+    return std::nullopt;
+}
+
+std::optional<Failure> CalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
+    SqliteWriteTransaction transaction(connection_);
+    StatementUse upsert(statements_->upsertDateInfo);
+    upsert->BindInt(1, change.date)
+        .BindBytes(2, change.name)
+        .BindInt(3, change.holiday)
+        .BindInt(4, change.aux)
+        .BindText(5, stamp.entered)
+        .BindText(6, stamp.host)
+        .Run();
+    transaction.Commit();
+    return std::nullopt;
+}
+
+int32_t CalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
+                                            const std::string& shortName, const ChangeStamp& stamp) {
+    StatementUse insert(statements_->insertCategory);
+    insert->BindInt(1, level)
+        .BindInt(2, parentId)
+        .BindBytes(3, name)
+        .BindBytes(4, shortName)
+        .BindText(5, stamp.entered)
+        .BindText(6, stamp.host)
+        .Run();
+    return CheckedNewId();
+}
+
+int32_t CalendarStore::AddCategory(const std::string& name, const std::string& shortName,
+                                   const ChangeStamp& stamp) {
+    SqliteWriteTransaction transaction(connection_);
+    int32_t id = InsertCategoryRecord(LEVEL_CATEGORY, 0, name, shortName, stamp);
+    transaction.Commit();
+    return id;
+}
+
+int32_t CalendarStore::AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
+                                const ChangeStamp& stamp) {
+    SqliteWriteTransaction transaction(connection_);
+    int32_t id = InsertCategoryRecord(LEVEL_GENRE, categoryId, name, shortName, stamp);
+    transaction.Commit();
+    return id;
+}
+
+void CalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
+    SqliteWriteTransaction transaction(connection_);
+    for (const ScheduleRow& row : rows) {
+        StatementUse insert(statements_->insertSchedule);
+        insert->BindInt(1, row.date)
+            .BindBytes(2, row.text)
+            .BindInt(3, row.genreId)
+            .BindText(4, stamp.entered)
+            .BindText(5, stamp.host)
+            .Run();
+    }
+    transaction.Commit();
+}
+
+int CalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) {
+    SqliteWriteTransaction transaction(connection_);
+    int written = 0;
+    for (const HolidayRow& holiday : holidays) {
+        StatementUse fill(statements_->fillHoliday);
+        fill->BindInt(1, holiday.date)
+            .BindBytes(2, holiday.name)
+            .BindText(3, stamp.entered)
+            .BindText(4, stamp.host)
+            .Run();
+        written += connection_.Changes();
+    }
+    transaction.Commit();
+    return written;
+}
+
+int64_t CalendarStore::CountSchedules() {
+    StatementUse count(statements_->countSchedules);
+    count->Step();
+    return count->Int(0);
+}
+
+int64_t CalendarStore::CountCategories() {
+    StatementUse count(statements_->countCategories);
+    count->Step();
+    return count->Int(0);
+}

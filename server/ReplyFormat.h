@@ -1,0 +1,33 @@
+// The reply side of the calendar protocol: the success status line, record
+// lines and error replies, as bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// First line of every success reply; it never contains "DATA", so a GET
+// without records is still a non-empty success.
+inline constexpr std::string_view kSuccessStatusLine = "+OK RDZVP/0.0\r\n";
+
+// Escape, and also CR, LF and NUL (as "+0D", "+0A", "+00"), so a text can
+// never split or cut a reply line.
+std::string EscapeReplyText(std::string_view text);
+
+// "-" + escaped message + CR LF.
+std::string ErrorReply(std::string_view message);
+
+// Builds one "DATA:..." line field by field.
+class RecordLineWriter {
+public:
+    explicit RecordLineWriter(std::string& out) : out_(out) { out_ += "DATA"; }
+    RecordLineWriter(const RecordLineWriter&) = delete;
+    RecordLineWriter& operator=(const RecordLineWriter&) = delete;
+
+    RecordLineWriter& Int(int64_t value);
+    RecordLineWriter& Text(std::string_view text);
+    void End() { out_ += "\r\n"; }
+
+private:
+    std::string& out_;
+};

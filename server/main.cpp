@@ -1,0 +1,235 @@
+// calendar-server: the calendar protocol server and its administration
+// commands.
+//
+//   calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...
+//                         [--threads N] [--max-connections N] [--request-timeout SECONDS]
+//   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
+//   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
+//   calendar-server demo --db PATH
+#include "protocol/WireFormat.h"
+#include "server/CalendarServer.h"
+#include "server/CalendarStore.h"
+#include "server/DateKey.h"
+#include "server/DemoData.h"
+#include "server/RequestLog.h"
+#include "server/RequestParser.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage:\n"
+    "  calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...\n"
+    "                        [--threads N] [--max-connections N] [--request-timeout SECONDS]\n"
+    "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
+    "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
+    "  calendar-server demo --db PATH\n";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Command-line words after the command, with "--name value" options taken out.
+class Arguments {
+public:
+    Arguments(int argc, char** argv, int first) {
+        for (int i = first; i < argc; ++i) words_.emplace_back(argv[i]);
+    }
+
+    // Takes every value of a repeatable option.
+    std::vector<std::string> TakeAll(const std::string& name) {
+        std::vector<std::string> values;
+        for (size_t i = 0; i < words_.size();) {
+            if (words_[i] != name) {
+                ++i;
+                continue;
+            }
+            if (i + 1 >= words_.size()) throw UsageError(name + " needs a value");
+            values.push_back(words_[i + 1]);
+            words_.erase(words_.begin() + static_cast<std::ptrdiff_t>(i), words_.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        }
+        return values;
+    }
+
+    std::string Take(const std::string& name, const std::string& fallback) {
+        std::vector<std::string> values = TakeAll(name);
+        if (values.size() > 1) throw UsageError(name + " given more than once");
+        return values.empty() ? fallback : values[0];
+    }
+
+    bool TakeFlag(const std::string& name) {
+        for (size_t i = 0; i < words_.size(); ++i) {
+            if (words_[i] == name) {
+                words_.erase(words_.begin() + static_cast<std::ptrdiff_t>(i));
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // What is left must be plain words, between min and max of them.
+    std::vector<std::string> Rest(size_t min, size_t max) const {
+        for (const std::string& word : words_) {
+            if (word.size() > 2 && word.compare(0, 2, "--") == 0) throw UsageError("unknown option " + word);
+        }
+        if (words_.size() < min || words_.size() > max) throw UsageError("wrong number of arguments");
+        return words_;
+    }
+
+private:
+    std::vector<std::string> words_;
+};
+
+long ParseNumber(const std::string& text, long min, long max, const char* what) {
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < min || value > max) {
+        throw UsageError(std::string(what) + " must be a number from " + std::to_string(min) + " to " +
+                         std::to_string(max));
+    }
+    return value;
+}
+
+// Text from the terminal is normally UTF-8; the calendar stores Shift-JIS.
+// Bytes that are not UTF-8 are taken as Shift-JIS already.
+std::string ToShiftJis(const std::string& text, bool raw) {
+    if (raw) return text;
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return text;
+    std::string out(text.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1)) return text;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string RequireDatabase(Arguments& arguments) {
+    std::string path = arguments.Take("--db", "");
+    if (path.empty()) throw UsageError("--db PATH is required");
+    return path;
+}
+
+int Serve(Arguments& arguments) {
+    ServerOptions options;
+    options.databasePath = arguments.Take("--db", options.databasePath);
+    options.listenAddress = arguments.Take("--listen", options.listenAddress);
+    options.port = static_cast<int>(ParseNumber(arguments.Take("--port", "54321"), 0, 65535, "--port"));
+    options.workerThreads =
+        static_cast<size_t>(ParseNumber(arguments.Take("--threads", "4"), 1, 64, "--threads"));
+    options.maxConnections =
+        static_cast<size_t>(ParseNumber(arguments.Take("--max-connections", "256"), 1, 10000, "--max-connections"));
+    long timeoutMillis = static_cast<long>(
+        std::strtod(arguments.Take("--request-timeout", "10").c_str(), nullptr) * 1000.0);
+    if (timeoutMillis < 100 || timeoutMillis > 3600 * 1000) throw UsageError("--request-timeout must be 0.1 to 3600");
+    options.requestTimeout = std::chrono::milliseconds(timeoutMillis);
+    std::vector<std::string> allowed = arguments.TakeAll("--allow");
+    if (!allowed.empty()) {
+        options.allowList = AllowList();
+        for (const std::string& text : allowed) {
+            std::optional<IpNetwork> network = IpNetwork::Parse(text);
+            if (!network) throw UsageError("--allow " + text + " is not an address or ADDR/BITS network");
+            options.allowList.Add(*network);
+        }
+    }
+    arguments.Rest(0, 0);
+
+    // Open (and create) the database before listening, so a bad path fails at once.
+    CalendarStore store(options.databasePath);
+    CalendarServer::InstallStopSignals();
+    CalendarServer server(options);
+    std::string endpoint = server.Listen();
+    std::printf("listening on %s\n", endpoint.c_str());
+    std::fflush(stdout);
+    RequestLog::Note("listening on " + endpoint + ", database " + options.databasePath);
+    server.Run();
+    RequestLog::Note("stopped");
+    return 0;
+}
+
+int AddCategoryCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    bool raw = arguments.TakeFlag("--raw");
+    std::vector<std::string> words = arguments.Rest(1, 2);
+    std::string name = ToShiftJis(words[0], raw);
+    std::string shortName;
+    if (words.size() > 1) {
+        shortName = ToShiftJis(words[1], raw);
+    } else {
+        char field[kMaxShortNameBytes + 1];
+        shortName = std::string(field, CopyToField(field, sizeof field, name));
+    }
+    if (name.empty()) throw UsageError("NAME must not be empty");
+    if (name.size() > kMaxTextBytes) throw UsageError("NAME is longer than 255 bytes in Shift-JIS");
+    if (shortName.size() > kMaxShortNameBytes) throw UsageError("SHORT_NAME is longer than 63 bytes in Shift-JIS");
+    CalendarStore store(path);
+    std::printf("%d\n", store.AddCategory(name, shortName, StampNow("localhost")));
+    return 0;
+}
+
+int HolidaysCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    std::vector<std::string> words = arguments.Rest(2, 2);
+    int from = static_cast<int>(ParseNumber(words[0], kFirstYear, kLastYear, "FROM_YEAR"));
+    int to = static_cast<int>(ParseNumber(words[1], kFirstYear, kLastYear, "TO_YEAR"));
+    if (from > to) throw UsageError("FROM_YEAR must not be after TO_YEAR");
+    CalendarStore store(path);
+    int written = FillHolidayYears(store, from, to);
+    std::printf("%d holidays written\n", written);
+    return 0;
+}
+
+int DemoCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    arguments.Rest(0, 0);
+    CalendarStore store(path);
+    if (store.CountSchedules() != 0 || store.CountCategories() != 0) {
+        std::fprintf(stderr, "calendar-server: %s already holds data; demo needs an empty database\n", path.c_str());
+        return 1;
+    }
+    int schedules = FillDemoData(store);
+    std::printf("demo data written: %d schedules\n", schedules);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string command = argv[1];
+    Arguments arguments(argc, argv, 2);
+    try {
+        if (command == "serve") return Serve(arguments);
+        if (command == "add-category") return AddCategoryCommand(arguments);
+        if (command == "holidays") return HolidaysCommand(arguments);
+        if (command == "demo") return DemoCommand(arguments);
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        throw UsageError("unknown command " + command);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "calendar-server: %s\n%s", error.what(), kUsage);
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "calendar-server: %s\n", error.what());
+        return 1;
+    }
+}
