@@ -1,0 +1,240 @@
+// The real calendar-server under stress and abuse: over-long lines, silent
+// and dribbling clients, a full server, binary bytes, half-closed
+// connections, refused networks, concurrency, stopping and kill -9.
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+#include "tests/server/ServerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kHello = "HELLO RDZVP/0.0\r\n";
+
+bool IsError(const std::string& reply) {
+    return !reply.empty() && reply[0] == '-';
+}
+
+int AddCategoryAndGenre(const ServerProcess& server) {
+    std::string output;
+    EXPECT_EQ(RunServerCommand({"add-category", "--db", server.DatabasePath(), "Work"}, &output), 0);
+    int category = std::atoi(output.c_str());
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), GenreSetLine(OP_ADD, 0, LEVEL_GENRE, category, "Meeting", "Mtg"))));
+    int genre = 0;
+    for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))) {
+        if (RecordFields(line).Int(2) == LEVEL_GENRE) genre = RecordFields(line).Int(1);
+    }
+    return genre;
+}
+
+TEST(ServerLimits, LinesUpTo64KiBAreServedLongerOnesGetAnErrorReply) {
+    ServerProcess server;
+    const std::string prefix = "GET RDZVP/0.0 1 schedule+20like+20'";
+    const std::string suffix = "'+20";
+    std::string longest = prefix + std::string(64 * 1024 - prefix.size() - suffix.size(), 'x') + suffix;
+    ASSERT_EQ(longest.size(), 64u * 1024);
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), longest + "\r\n")));
+
+    // One byte more, and a flood without any line end: the reply arrives
+    // whole although the client is still sending.
+    std::string tooLong = prefix + std::string(64 * 1024 - prefix.size() - suffix.size() + 1, 'x') + suffix + "\r\n";
+    std::string reply = Exchange(server.Port(), tooLong);
+    EXPECT_TRUE(IsError(reply));
+    EXPECT_NE(Unescape(reply).find("64 KiB"), std::string::npos);
+    reply = Exchange(server.Port(), std::string(1 << 20, 'A'));
+    EXPECT_TRUE(IsError(reply));
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+}
+
+TEST(ServerLimits, SilentAndDribblingClientsTimeOutWithoutHoldingUpOthers) {
+    ServerProcess server({"--request-timeout", "1", "--threads", "1"});
+    TestConnection silent(server.Port());
+    TestConnection dribbling(server.Port());
+    dribbling.Send("HEL");
+    auto started = std::chrono::steady_clock::now();
+    // Meanwhile other clients are served at once.
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 900ms);
+    dribbling.Send("LO RD");
+    std::string silentReply = silent.ReadAll(10s);
+    std::string dribblingReply = dribbling.ReadAll(10s);
+    EXPECT_TRUE(IsError(silentReply));
+    EXPECT_TRUE(IsError(dribblingReply));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
+}
+
+TEST(ServerLimits, AFullServerSaysSoAndRecovers) {
+    ServerProcess server({"--max-connections", "4"});
+    std::vector<std::unique_ptr<TestConnection>> idle;
+    for (int i = 0; i < 4; ++i) {
+        idle.push_back(std::make_unique<TestConnection>(server.Port()));
+        idle.back()->Send("H");
+    }
+    // The loop registers connections as it accepts them: wait until the
+    // server is seen full.
+    std::string reply;
+    for (int attempt = 0; attempt < 200 && !IsError(reply); ++attempt) {
+        reply = Exchange(server.Port(), kHello);
+        if (!IsError(reply)) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(IsError(reply));
+    EXPECT_NE(Unescape(reply).find("混み合って"), std::string::npos);
+    idle.clear();
+    bool served = false;
+    for (int attempt = 0; attempt < 200 && !served; ++attempt) {
+        served = IsSuccessReply(Exchange(server.Port(), kHello));
+        if (!served) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(served);
+}
+
+TEST(ServerLimits, NulAndBinaryBytesGetErrorRepliesAndTheServerGoesOn) {
+    ServerProcess server;
+    for (const std::string& request :
+         {"HELLO RDZVP/0.0\0\r\n"s, "\0\0\0\0\r\n"s, "GET RDZVP/0.0 1 \0\r\n"s, "\xFF\xFE\xFD\x80\x00\x01\r\n"s}) {
+        std::string reply = Exchange(server.Port(), request);
+        EXPECT_TRUE(IsError(reply));
+    }
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
+    Exchange(server.Port(), garbage);
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+}
+
+TEST(ServerLimits, HalfClosedAndVanishedClientsAreHandled) {
+    ServerProcess server({"--request-timeout", "1"});
+    {
+        TestConnection halfClosed(server.Port());
+        halfClosed.Send("HELLO RDZ");
+        halfClosed.ShutdownSending();
+        EXPECT_TRUE(IsError(halfClosed.ReadAll(5s)));
+    }
+    {
+        // The request line complete, then the sending side closed: still answered.
+        TestConnection halfClosed(server.Port());
+        halfClosed.Send(kHello);
+        halfClosed.ShutdownSending();
+        EXPECT_TRUE(IsSuccessReply(halfClosed.ReadAll(5s)));
+    }
+    for (int i = 0; i < 20; ++i) {
+        TestConnection vanished(server.Port());
+        if (i % 2) vanished.Send("GET RDZVP/0.0 1 ");
+    }
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+}
+
+TEST(ServerLimits, ClientsOutsideTheAllowedNetworksAreRefused) {
+    ServerProcess refusing({"--allow", "10.0.0.0/8", "--allow", "192.168.1.0/24"});
+    std::string reply = Exchange(refusing.Port(), kHello);
+    ASSERT_TRUE(IsError(reply));
+    EXPECT_NE(Unescape(reply).find("許可されていません"), std::string::npos);
+    EXPECT_EQ(reply.find("DATA"), std::string::npos);
+    // Also when the client is still sending a lot: the reply survives.
+    EXPECT_TRUE(IsError(Exchange(refusing.Port(), BuildGetLine(1, std::string(60000, 'x')))));
+
+    ServerProcess allowing({"--allow", "127.0.0.1/32"});
+    EXPECT_TRUE(IsSuccessReply(Exchange(allowing.Port(), kHello)));
+}
+
+TEST(ServerConcurrency, DozensOfClientsInParallelGetExactResults) {
+    ServerProcess server({"--threads", "4"});
+    int genre = AddCategoryAndGenre(server);
+    constexpr int kClients = 32;
+    constexpr int kEach = 5;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < kClients; ++client) {
+        clients.emplace_back([&, client] {
+            for (int i = 0; i < kEach; ++i) {
+                std::string text = "client " + std::to_string(client) + " item " + std::to_string(i);
+                if (!IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101 + i, 0, text, genre)))) ++failures;
+                // Reads in between always see whole records.
+                std::string reply = Exchange(server.Port(), BuildGetLine(1, ""));
+                for (const std::string& line : RecordLines(reply)) {
+                    if (RecordFields(line).Count() != 10) ++failures;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : clients) thread.join();
+    EXPECT_EQ(failures.load(), 0);
+
+    std::set<std::string> texts;
+    std::set<int> ids;
+    for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(1, "")))) {
+        ScheduleRecord record;
+        ParseScheduleRecord(line, record);
+        texts.emplace(FieldText(record.text));
+        ids.insert(record.id);
+    }
+    EXPECT_EQ(texts.size(), static_cast<size_t>(kClients * kEach));
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kClients * kEach));
+    EXPECT_EQ(texts.count("client 31 item 4"), 1u);
+}
+
+TEST(ServerDurability, AnAnsweredSetSurvivesKillNine) {
+    TempDir folder;
+    std::string database = folder.Path() + "/calendar.db";
+    int genre = 0;
+    {
+        ServerProcess server({}, database);
+        genre = AddCategoryAndGenre(server);
+        for (int i = 0; i < 3; ++i) {
+            std::string line = ScheduleSetLine(OP_ADD, 20070101, 0, "durable " + std::to_string(i), genre);
+            ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), line)));
+        }
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), DateInfoSetLine(20070101, "durable day", 1))));
+        server.Kill();  // right after the last success reply
+    }
+    ServerProcess restarted({}, database);
+    EXPECT_EQ(RecordLines(Exchange(restarted.Port(), BuildGetLine(1, ""))).size(), 3u);
+    EXPECT_EQ(RecordLines(Exchange(restarted.Port(), BuildGetLine(3, ""))).size(), 1u);
+    EXPECT_EQ(RecordLines(Exchange(restarted.Port(), BuildGetLine(2, ""))).size(), 2u);
+}
+
+TEST(ServerShutdown, SigtermFinishesTheRequestInFlightAndClosesTheDatabase) {
+    ServerProcess server;
+    TestConnection inFlight(server.Port());
+    inFlight.Send("HELLO RDZ");
+    // Connections are accepted in order: once a later one is answered, the
+    // loop holds the first.
+    ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+    int status = -1;
+    std::thread stopper([&] { status = server.Stop(); });
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (server.Log().find("stopping") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    inFlight.Send("VP/0.0\r\n");
+    EXPECT_TRUE(IsSuccessReply(inFlight.ReadAll(10s)));
+    stopper.join();
+    EXPECT_EQ(status, 0) << server.Log();
+    // A clean close folds the write-ahead log back into the database.
+    EXPECT_FALSE(std::filesystem::exists(server.DatabasePath() + "-wal"));
+    EXPECT_NE(server.Log().find("stopped"), std::string::npos);
+}
+
+TEST(ServerLog, OneLinePerRequestWithClientKindBytesTimeAndResult) {
+    ServerProcess server;
+    std::string reply = Exchange(server.Port(), kHello);
+    Exchange(server.Port(), "GET RDZVP/0.0 2 x\r\n");
+    server.Stop();
+    std::string log = server.Log();
+    EXPECT_NE(log.find("127.0.0.1 HELLO sent=" + std::to_string(reply.size()) + " ms="), std::string::npos) << log;
+    EXPECT_NE(log.find("127.0.0.1 GET 2 sent="), std::string::npos) << log;
+    EXPECT_NE(log.find("error(bad-condition)"), std::string::npos) << log;
+}
+
+}  // namespace

@@ -1,0 +1,433 @@
+// The real calendar-server over TCP: every request kind and op, the record
+// layouts, escaping round trips, the search condition and its matching.
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+#include "tests/server/ServerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kHello = "HELLO RDZVP/0.0\r\n";
+
+bool IsError(const std::string& reply) {
+    return !reply.empty() && reply[0] == '-';
+}
+
+// "YYYY/MM/DD HH:MM"
+bool LooksLikeEntryTime(std::string_view text) {
+    const std::string_view shape = "0000/00/00 00:00";
+    if (text.size() != shape.size()) return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == '0' ? !digit : text[i] != shape[i]) return false;
+    }
+    return true;
+}
+
+// A server with one category holding two genres, and a second category.
+class CalendarServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work_ = AddCategory("業務", "業務");
+        meetings_ = AddGenre(work_, "会議", "会議");
+        trips_ = AddGenre(work_, "出張", "出張");
+        home_ = AddCategory("個人", "個人");
+        hobbies_ = AddGenre(home_, "趣味", "趣味");
+    }
+
+    int AddCategory(const std::string& name, const std::string& shortName) {
+        std::string output;
+        int status = RunServerCommand({"add-category", "--db", server_.DatabasePath(), "--raw", name, shortName}, &output);
+        EXPECT_EQ(status, 0);
+        return std::atoi(output.c_str());
+    }
+
+    // Adds a genre through the protocol and returns its id.
+    int AddGenre(int categoryId, const std::string& name, const std::string& shortName) {
+        std::string reply = Request(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, categoryId, name, shortName));
+        EXPECT_TRUE(IsSuccessReply(reply)) << reply;
+        int id = 0;
+        for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) {
+            id = std::max(id, RecordFields(line).Int(1));
+        }
+        return id;
+    }
+
+    std::string Request(const std::string& line) { return Exchange(server_.Port(), line); }
+
+    std::vector<ScheduleRecord> Schedules(const std::string& condition = "") {
+        std::string reply = Request(BuildGetLine(1, condition));
+        EXPECT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
+        std::vector<ScheduleRecord> records;
+        for (const std::string& line : RecordLines(reply)) {
+            records.emplace_back();
+            ParseScheduleRecord(line, records.back());
+        }
+        return records;
+    }
+
+    std::vector<std::string> ScheduleTexts(const std::string& condition = "") {
+        std::vector<std::string> texts;
+        for (const ScheduleRecord& record : Schedules(condition)) texts.emplace_back(FieldText(record.text));
+        std::sort(texts.begin(), texts.end());
+        return texts;
+    }
+
+    void AddSchedule(int date, const std::string& text, int genreId) {
+        std::string reply = Request(ScheduleSetLine(OP_ADD, date, 0, text, genreId));
+        ASSERT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
+    }
+
+    ServerProcess server_;
+    int work_ = 0, meetings_ = 0, trips_ = 0, home_ = 0, hobbies_ = 0;
+};
+
+TEST_F(CalendarServerTest, HelloAndEmptyGetsAreNonEmptySuccessesWithoutRecords) {
+    std::string hello = Request(kHello);
+    EXPECT_TRUE(IsSuccessReply(hello));
+    EXPECT_EQ(hello.find("DATA"), std::string::npos);
+    for (int dataSet : {1, 3}) {
+        std::string reply = Request(BuildGetLine(dataSet, ""));
+        EXPECT_TRUE(IsSuccessReply(reply)) << reply;
+        EXPECT_TRUE(RecordLines(reply).empty());
+    }
+}
+
+TEST_F(CalendarServerTest, ScheduleOpsAddChangeAndDelete) {
+    AddSchedule(20061224, "Party at home", meetings_);
+    std::vector<ScheduleRecord> records = Schedules();
+    ASSERT_EQ(records.size(), 1u);
+    const ScheduleRecord added = records[0];
+    EXPECT_EQ(added.date, 20061224);
+    EXPECT_GT(added.id, 0);
+    EXPECT_EQ(FieldText(added.text), "Party at home");
+    EXPECT_EQ(added.genreId, meetings_);
+    EXPECT_EQ(FieldText(added.genreName), "会議");
+    EXPECT_EQ(FieldText(added.categoryName), "業務");
+    EXPECT_EQ(FieldText(added.host), "127.0.0.1");
+    EXPECT_TRUE(LooksLikeEntryTime(FieldText(added.entered))) << FieldText(added.entered);
+
+    // Change moves it to another day and genre.
+    ASSERT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_CHANGE, 20061225, added.id, "Moved", trips_))));
+    records = Schedules();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].id, added.id);
+    EXPECT_EQ(records[0].date, 20061225);
+    EXPECT_EQ(FieldText(records[0].text), "Moved");
+    EXPECT_EQ(FieldText(records[0].genreName), "出張");
+
+    // Op 0 and a delete of id 0 succeed and change nothing.
+    EXPECT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_NONE, 20061226, added.id, "ignored", trips_))));
+    EXPECT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_DELETE, 20061226, 0, "ignored", trips_))));
+    EXPECT_EQ(FieldText(Schedules()[0].text), "Moved");
+
+    ASSERT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_DELETE, 20061225, added.id, "Moved", trips_))));
+    EXPECT_TRUE(Schedules().empty());
+}
+
+TEST_F(CalendarServerTest, ChangeWithIdZeroAdds) {
+    ASSERT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_CHANGE, 20070101, 0, "added then edited", meetings_))));
+    EXPECT_EQ(ScheduleTexts(), std::vector<std::string>{"added then edited"});
+}
+
+TEST_F(CalendarServerTest, BadSchedulesAreRefusedAndNothingIsStored) {
+    AddSchedule(20070101, "keep", meetings_);
+    int id = Schedules()[0].id;
+    const std::vector<std::string> bad = {
+        ScheduleSetLine(4, 20070101, 0, "unknown op", meetings_),
+        "SET RDZVP/0.0 1 2:20070101::missing+20id:" + FormatInt(meetings_) + "\r\n",
+        "SET RDZVP/0.0 1 1:20070101:0:too+20few\r\n",
+        "SET RDZVP/0.0 1 1:20070101:0:x:1:extra\r\n",
+        "SET RDZVP/0.0 1 1:2007x101:0:x:" + FormatInt(meetings_) + "\r\n",
+        ScheduleSetLine(OP_ADD, 20070230, 0, "no such day", meetings_),
+        ScheduleSetLine(OP_ADD, 19701231, 0, "too early", meetings_),
+        ScheduleSetLine(OP_ADD, 20380101, 0, "too late", meetings_),
+        ScheduleSetLine(OP_ADD, 20070101, 0, "no genre", 9999),
+        ScheduleSetLine(OP_ADD, 20070101, 0, "genre 0", 0),
+        ScheduleSetLine(OP_ADD, 20070101, 0, "a category is not a genre", work_),
+        ScheduleSetLine(OP_ADD, 20070101, 0, std::string(256, 'x'), meetings_),
+        ScheduleSetLine(OP_CHANGE, 20070101, id + 100, "no such schedule", meetings_),
+        ScheduleSetLine(OP_CHANGE, 20071301, id, "bad date on change", meetings_),
+        "SET RDZVP/0.0 1 1:20070101:0:nul+00inside:" + FormatInt(meetings_) + "\r\n",
+    };
+    for (const std::string& line : bad) {
+        std::string reply = Request(line);
+        EXPECT_TRUE(IsError(reply)) << line;
+        EXPECT_GT(reply.size(), 3u) << "the message says what went wrong";
+    }
+    EXPECT_EQ(ScheduleTexts(), std::vector<std::string>{"keep"});
+
+    // 255 bytes is the client's limit and fits.
+    AddSchedule(20070101, std::string(255, 'y'), meetings_);
+    EXPECT_EQ(Schedules().size(), 2u);
+}
+
+TEST_F(CalendarServerTest, SchedulesComeInDateThenIdOrderWithJoinedNames) {
+    AddSchedule(20070105, "third", hobbies_);
+    AddSchedule(20070101, "first", meetings_);
+    AddSchedule(20070105, "fourth", trips_);
+    AddSchedule(20070102, "second", hobbies_);
+    std::vector<ScheduleRecord> records = Schedules();
+    ASSERT_EQ(records.size(), 4u);
+    std::vector<std::string> order;
+    for (const ScheduleRecord& record : records) order.emplace_back(FieldText(record.text));
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "third", "fourth"}));
+    EXPECT_LT(records[2].id, records[3].id);
+    EXPECT_EQ(FieldText(records[1].genreName), "趣味");
+    EXPECT_EQ(FieldText(records[1].categoryName), "個人");
+}
+
+TEST_F(CalendarServerTest, GenresAreAddedChangedAndDeletedUnderCategories) {
+    std::vector<std::string> lines = RecordLines(Request(BuildGetLine(2, "")));
+    ASSERT_EQ(lines.size(), 5u);
+    std::vector<CategoryRecord> records(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) ParseCategoryRecord(lines[i], records[i]);
+    for (size_t i = 1; i < records.size(); ++i) EXPECT_LT(records[i - 1].id, records[i].id) << "id order";
+    EXPECT_EQ(records[0].level, LEVEL_CATEGORY);
+    EXPECT_EQ(records[1].level, LEVEL_GENRE);
+    EXPECT_EQ(records[1].parentId, work_);
+    EXPECT_EQ(FieldText(records[1].name), "会議");
+
+    ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_CHANGE, trips_, LEVEL_GENRE, home_, "旅行 A:B", "旅行"))));
+    CategoryRecord changed;
+    for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) {
+        if (RecordFields(line).Int(1) == trips_) ParseCategoryRecord(line, changed);
+    }
+    EXPECT_EQ(FieldText(changed.name), "旅行 A:B");
+    EXPECT_EQ(FieldText(changed.shortName), "旅行");
+    EXPECT_EQ(changed.parentId, home_);
+
+    ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, home_, "", ""))));
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 4u);
+    // Deleting it again, or id 0, or op 0: success, nothing happens.
+    EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, home_, "", ""))));
+    EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, 0, LEVEL_GENRE, home_, "", ""))));
+    EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_NONE, 0, LEVEL_GENRE, home_, "x", "x"))));
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 4u);
+}
+
+TEST_F(CalendarServerTest, GenreWithSchedulesIsNotDeletedAndTheMessageSaysHowMany) {
+    AddSchedule(20070101, "a", meetings_);
+    AddSchedule(20070102, "b", meetings_);
+    std::string reply = Request(GenreSetLine(OP_DELETE, meetings_, LEVEL_GENRE, work_, "会議", "会議"));
+    ASSERT_TRUE(IsError(reply));
+    EXPECT_NE(Unescape(reply).find(" 2 "), std::string::npos) << Unescape(reply);
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 5u);
+    EXPECT_EQ(Schedules().size(), 2u);
+}
+
+TEST_F(CalendarServerTest, CategoriesAndBadGenresAreRefused) {
+    const std::vector<std::string> bad = {
+        GenreSetLine(OP_ADD, 0, LEVEL_CATEGORY, 0, "new category", "new"),
+        GenreSetLine(OP_CHANGE, work_, LEVEL_CATEGORY, 0, "renamed", "renamed"),
+        GenreSetLine(OP_DELETE, work_, LEVEL_CATEGORY, 0, "", ""),
+        GenreSetLine(OP_DELETE, work_, LEVEL_GENRE, 0, "", ""),  // a category, whatever the line says
+        GenreSetLine(OP_ADD, 0, LEVEL_GENRE, 9999, "no parent", "x"),
+        GenreSetLine(OP_ADD, 0, LEVEL_GENRE, meetings_, "a genre is no parent", "x"),
+        GenreSetLine(OP_CHANGE, 9999, LEVEL_GENRE, work_, "no such genre", "x"),
+        GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, std::string(256, 'n'), "x"),
+        GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, "x", std::string(64, 's')),
+        GenreSetLine(5, 0, LEVEL_GENRE, work_, "x", "x"),
+        "SET RDZVP/0.0 2 1:0:1:" + FormatInt(work_) + ":only+20five\r\n",
+    };
+    for (const std::string& line : bad) EXPECT_TRUE(IsError(Request(line))) << line;
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 5u);
+    EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, std::string(255, 'n'),
+                                                    std::string(63, 's')))));
+}
+
+TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070101, "元日", 1))));
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20061231, "", 0))));
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070101, "元日 (changed)", 0))));
+    std::vector<std::string> lines = RecordLines(Request(BuildGetLine(3, "")));
+    ASSERT_EQ(lines.size(), 2u);
+    DateInfoRecord first, second;
+    ParseDateInfoRecord(lines[0], first);
+    ParseDateInfoRecord(lines[1], second);
+    EXPECT_EQ(first.date, 20061231);
+    EXPECT_EQ(FieldText(first.name), "");
+    EXPECT_EQ(second.date, 20070101);
+    EXPECT_EQ(FieldText(second.name), "元日 (changed)");
+    EXPECT_EQ(second.holiday, 0);
+    EXPECT_EQ(second.aux, 1);
+    EXPECT_EQ(FieldText(second.host), "127.0.0.1");
+
+    for (const std::string& line : {DateInfoSetLine(20070229, "x", 0), DateInfoSetLine(20070102, "x", 2),
+                                    "SET RDZVP/0.0 3 20070102:x:1\r\n"s, DateInfoSetLine(20070102, std::string(256, 'z'), 1)}) {
+        EXPECT_TRUE(IsError(Request(line))) << line;
+    }
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(3, ""))).size(), 2u);
+}
+
+TEST_F(CalendarServerTest, MalformedRequestLinesGetErrorReplies) {
+    for (const std::string& line :
+         {"\r\n"s, "hello\r\n"s, "HELLO RDZVP/1.0\r\n"s, "GET RDZVP/9.9 1 \r\n"s, "GET RDZVP/0.0 4 \r\n"s,
+          "GET RDZVP/0.0 12 \r\n"s, "GET RDZVP/0.0 2 x\r\n"s, "GET RDZVP/0.0 3 sk0.id+20=+201+20\r\n"s,
+          "PUT RDZVP/0.0 1 x\r\n"s, "SET RDZVP/0.0 1\r\n"s, "\x81\x40\xFF\xFE\x01\x02\r\n"s}) {
+        std::string reply = Request(line);
+        EXPECT_TRUE(IsError(reply)) << line;
+        EXPECT_EQ(reply.substr(reply.size() - 2), "\r\n");
+        EXPECT_EQ(std::count(reply.begin(), reply.end(), '\n'), 1) << "one line";
+    }
+    EXPECT_TRUE(IsSuccessReply(Request(kHello)));
+}
+
+TEST_F(CalendarServerTest, EveryPrintableByteAndShiftJisTextRoundTrip) {
+    std::string printable;
+    for (int byte = 0x20; byte <= 0x7E; ++byte) printable += static_cast<char>(byte);
+    // Trail bytes 0x5C ("表", "ソ", "能"), half-width katakana, a lead byte at the end.
+    const std::string shiftJis = "表示 ソフト 能力 ｶﾀｶﾅ 会議:10%+";
+    std::string high;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) high += static_cast<char>(byte);
+    const std::vector<std::string> texts = {printable, shiftJis, high.substr(0, 128), "tab\tand\x01\x7F"};
+    for (const std::string& text : texts) AddSchedule(20070101, text, meetings_);
+
+    std::vector<std::string> stored = ScheduleTexts();
+    std::vector<std::string> expected = texts;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(stored, expected);
+
+    // Names and date names too.
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070102, printable.substr(0, 95), 1))));
+    DateInfoRecord info;
+    ParseDateInfoRecord(RecordLines(Request(BuildGetLine(3, "")))[0], info);
+    EXPECT_EQ(FieldText(info.name), printable.substr(0, 95));
+}
+
+TEST_F(CalendarServerTest, LineBreaksInTextAreEscapedSoRecordLinesStayWhole) {
+    // "+0D" and "+0A" decode to CR and LF on the server.
+    std::string reply = Request("SET RDZVP/0.0 1 1:20070101:0:one+0D+0Atwo+0AthreeDATA:" + FormatInt(meetings_) + "\r\n");
+    ASSERT_TRUE(IsSuccessReply(reply)) << reply;
+    std::string get = Request(BuildGetLine(1, ""));
+    EXPECT_EQ(RecordLines(get).size(), 1u);
+    EXPECT_NE(get.find("one+0D+0Atwo+0AthreeDATA"), std::string::npos);
+    EXPECT_EQ(ScheduleTexts(), std::vector<std::string>{"one\r\ntwo\nthreeDATA"});
+}
+
+TEST_F(CalendarServerTest, ConditionsSelectByCategoryGenreAndText) {
+    AddSchedule(20070101, "定例会議", meetings_);
+    AddSchedule(20070102, "大阪 出張", trips_);
+    AddSchedule(20070103, "テニス", hobbies_);
+    AddSchedule(20070104, "会議室の予約", hobbies_);
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(ScheduleTexts("").size(), 4u);
+    EXPECT_EQ(ScheduleTexts("sk0.id = " + FormatInt(work_) + " "), (Texts{"大阪 出張", "定例会議"}));
+    EXPECT_EQ(ScheduleTexts("sk1.id = " + FormatInt(hobbies_) + " "), (Texts{"テニス", "会議室の予約"}));
+    EXPECT_EQ(ScheduleTexts("schedule like '%会議%' "), (Texts{"会議室の予約", "定例会議"}));
+    EXPECT_EQ(ScheduleTexts("sk0.id = " + FormatInt(home_) + " and sk1.id = " + FormatInt(hobbies_) +
+                            " and schedule like '%会議%' "),
+              (Texts{"会議室の予約"}));
+    EXPECT_TRUE(ScheduleTexts("sk0.id = " + FormatInt(work_) + " and sk1.id = " + FormatInt(hobbies_) + " ").empty());
+    EXPECT_EQ(ScheduleTexts("schedule like '会議%' "), (Texts{"会議室の予約"}));
+    EXPECT_EQ(ScheduleTexts("schedule like '定例__' "), (Texts{"定例会議"}));
+    EXPECT_TRUE(ScheduleTexts("schedule like '定例_' ").empty());
+}
+
+TEST_F(CalendarServerTest, QuotesBackslashesAndTrailBytesSurviveTheCondition) {
+    AddSchedule(20070101, "it's", meetings_);
+    AddSchedule(20070101, "C:\\temp", meetings_);
+    AddSchedule(20070101, "表示", meetings_);
+    AddSchedule(20070101, "ソフト", meetings_);
+    using Texts = std::vector<std::string>;
+    auto search = [&](const std::string& text) { return ScheduleTexts("schedule like '%" + QuoteSqlText(text) + "%' "); };
+    EXPECT_EQ(search("it's"), (Texts{"it's"}));
+    EXPECT_EQ(search("'"), (Texts{"it's"}));
+    EXPECT_EQ(search(":\\"), (Texts{"C:\\temp"}));
+    EXPECT_EQ(search("表"), (Texts{"表示"}));
+    // A backslash never matches the trail byte 0x5C of "表" or "ソ".
+    EXPECT_EQ(search("\\"), (Texts{"C:\\temp"}));
+}
+
+TEST_F(CalendarServerTest, MatchingNeverStartsOnATrailByteAndIgnoresAsciiCase) {
+    AddSchedule(20070101, "アイス", meetings_);  // "ア" is 0x83 0x41: its trail byte is "A"
+    AddSchedule(20070101, "Weekly Meeting", meetings_);
+    using Texts = std::vector<std::string>;
+    EXPECT_TRUE(ScheduleTexts("schedule like '%A%' ").empty());
+    EXPECT_TRUE(ScheduleTexts("schedule like '%a%' ").empty());
+    EXPECT_EQ(ScheduleTexts("schedule like '%MEETING%' "), (Texts{"Weekly Meeting"}));
+    EXPECT_EQ(ScheduleTexts("schedule like 'weekly%' "), (Texts{"Weekly Meeting"}));
+    EXPECT_EQ(ScheduleTexts("schedule like '%イ%' "), (Texts{"アイス"}));
+    EXPECT_EQ(ScheduleTexts("schedule like '_イ_' "), (Texts{"アイス"}));
+}
+
+TEST_F(CalendarServerTest, AnythingElseInAConditionIsRefusedAndNothingIsInjected) {
+    AddSchedule(20070101, "keep me", meetings_);
+    const std::vector<std::string> refused = {
+        "1=1",
+        "sk0.id = 1",  // no trailing space
+        "sk0.id=1 ",
+        "sk0.id = 1 or sk0.id = 2 ",
+        "sk0.id = 1 and ",
+        "sk0.id = x ",
+        "sk0.id = 1; DROP TABLE schedules; -- ",
+        "sk0.id = 99999999999 ",
+        "sk2.id = 1 ",
+        "schedule like 'x' or 1=1 ",
+        "schedule like 'unterminated ",
+        "schedule like 'lone \\ backslash' ",
+        "schedule like \"x\" ",
+        "SCHEDULE LIKE 'x' ",
+        "schedule = 'x' ",
+        "schedule like 'x'  ",
+        " sk0.id = 1 ",
+    };
+    for (const std::string& condition : refused) {
+        std::string reply = Request(BuildGetLine(1, condition));
+        EXPECT_TRUE(IsError(reply)) << condition;
+    }
+    // A quote doubled inside the literal is only text.
+    EXPECT_TRUE(ScheduleTexts("schedule like '%''; DROP TABLE schedules; --%' ").empty());
+    EXPECT_EQ(ScheduleTexts(), std::vector<std::string>{"keep me"});
+}
+
+TEST_F(CalendarServerTest, AddCategoryConvertsTerminalTextToShiftJis) {
+    std::string output;
+    // The test's own literals are Shift-JIS; "\xE5\xAE\xB6\xE6\x97\x8F" is UTF-8 for the same word.
+    ASSERT_EQ(RunServerCommand({"add-category", "--db", server_.DatabasePath(), "\xE5\xAE\xB6\xE6\x97\x8F"}, &output), 0);
+    int id = std::atoi(output.c_str());
+    CategoryRecord record;
+    for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) {
+        if (RecordFields(line).Int(1) == id) ParseCategoryRecord(line, record);
+    }
+    EXPECT_EQ(FieldText(record.name), "家族");
+    EXPECT_EQ(FieldText(record.shortName), "家族");
+    EXPECT_EQ(record.level, LEVEL_CATEGORY);
+    EXPECT_NE(RunServerCommand({"add-category", "--db", server_.DatabasePath()}), 0);
+    EXPECT_NE(RunServerCommand({"add-category", "--db", server_.DatabasePath(), std::string(256, 'x')}), 0);
+}
+
+TEST(CalendarServerCommands, HolidaysAndDemoFillADatabase) {
+    TempDir folder;
+    std::string database = folder.Path() + "/demo.db";
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"demo", "--db", database}, &output), 0) << output;
+    EXPECT_NE(RunServerCommand({"demo", "--db", database}), 0) << "refuses a database with data";
+    ASSERT_EQ(RunServerCommand({"holidays", "--db", database, "2019", "2019"}, &output), 0);
+    EXPECT_NE(RunServerCommand({"holidays", "--db", database, "2038", "2039"}), 0);
+
+    ServerProcess server({}, database);
+    // A day the user named keeps its name when the holidays run again.
+    ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), DateInfoSetLine(20190101, "社内 初詣", 0))));
+    ASSERT_EQ(RunServerCommand({"holidays", "--db", database, "2019", "2019"}, &output), 0);
+    std::set<int> dates;
+    std::string newYear;
+    for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(3, "")))) {
+        DateInfoRecord record;
+        ParseDateInfoRecord(line, record);
+        dates.insert(record.date);
+        if (record.date == 20190101) newYear = std::string(FieldText(record.name));
+    }
+    EXPECT_EQ(newYear, "社内 初詣");
+    for (int date : {20190430, 20190501, 20190502, 20190506, 20191022, 20191104}) EXPECT_EQ(dates.count(date), 1u) << date;
+    EXPECT_EQ(RecordLines(Exchange(server.Port(), BuildGetLine(1, ""))).size(), 300u);
+}
+
+}  // namespace
