@@ -6,7 +6,7 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No network here: never offer to download the Mono and Gecko add-ons.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-export LC_ALL=ja_JP.UTF-8
 export LOCPATH="$rdz_build/locale"
+export LC_ALL=ja_JP.UTF-8 2>/dev/null
 RDZ_WINE=/usr/lib/wine/wine64
 RDZ_WINESERVER=/usr/lib/wine/wineserver64

@@ -1,0 +1,66 @@
+#include "protocol/ProtocolClient.h"
+
+#include "protocol/ErrorText.h"
+#include "protocol/WireFormat.h"
+#include "settings/Settings.h"
+#include "toolkit/Services.h"
+
+#include <cstring>
+
+ProtocolClient::ProtocolClient(const ServerContext& context)
+    : context_(context), socket_(std::make_unique<TcpSocket>()) {}
+
+ProtocolClient::~ProtocolClient() = default;
+
+void ProtocolClient::ShowFailure(const char* text, const char* caption) const {
+    ShowMessageBox(context_.MessageOwner(), text, caption, MB_OK);
+}
+
+int ProtocolClient::Connect() {
+    const Settings& settings = context_.ServerSettings();
+    socket_->Open(AF_INET, SOCK_STREAM, 0);
+
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(settings.dwPortNo & 0xFFFF));
+
+    unsigned long dotted = inet_addr(settings.szAddress.c_str());
+    if (dotted != INADDR_NONE) {
+        address.sin_addr.s_addr = dotted;
+    } else {
+        hostent* host = gethostbyname(settings.szAddress.c_str());
+        if (!host || !host->h_addr_list || !host->h_addr_list[0]) {
+            ErrorText& error = ErrorText::Shared();
+            error.Format(ErrorText::kSystemMessage, WSAGetLastError(), 0);
+            ShowFailure(error.Text(), "gethostbyname失敗");
+            return 0;
+        }
+        std::memcpy(&address.sin_addr, host->h_addr_list[0], sizeof address.sin_addr);
+    }
+
+    if (socket_->Connect(reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ErrorText& error = ErrorText::Shared();
+        error.Format(ErrorText::kSystemMessage, WSAGetLastError(), 0);
+        ShowFailure(error.Text(), "Connect失敗");
+        return 0;
+    }
+    return 1;
+}
+
+ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* failureCaption) {
+    ExchangeResult result;
+    if (!Connect()) {
+        socket_->Close();
+        return result;
+    }
+    socket_->SendText(line, 0);
+    result.reply = socket_->ReceiveAll();
+    socket_->Close();
+
+    result.success = IsSuccessReply(result.reply);
+    if (!result.success) ShowFailure(Unescape(result.reply).c_str(), failureCaption);
+    return result;
+}
+
+int ProtocolClient::Hello() { return Exchange(std::string(kHelloLine), kCaptionHello).success ? 1 : 0; }

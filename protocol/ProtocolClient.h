@@ -1,0 +1,49 @@
+// The client side of the calendar protocol: one request per connection,
+// the reply read until the server closes, failures shown to the user.
+#pragma once
+
+#include "protocol/ServerContext.h"
+#include "protocol/TcpSocket.h"
+
+#include <memory>
+#include <string>
+
+// Failure captions of the requests.
+inline constexpr const char* kCaptionHello = "HELLO失敗";
+inline constexpr const char* kCaptionGetSchedules = "GetScheduleに失敗";
+inline constexpr const char* kCaptionGetCategories = "GetScheduleに失敗";
+inline constexpr const char* kCaptionGetDateInfo = "Getに失敗";
+inline constexpr const char* kCaptionSet = "SET失敗";
+
+// A reply and how it was judged.
+struct ExchangeResult {
+    std::string reply;
+    bool success = false;
+};
+
+class ProtocolClient {
+public:
+    explicit ProtocolClient(const ServerContext& context);
+    virtual ~ProtocolClient();
+    ProtocolClient(const ProtocolClient&) = delete;
+    ProtocolClient& operator=(const ProtocolClient&) = delete;
+
+    // 1 connected, 0 failed (the failure has been shown).
+    int Connect();
+    // 1 when the server answered HELLO with a success reply, else 0.
+    int Hello();
+    // Sends one request line and reads the reply. A failed connection, an
+    // empty reply or one beginning with "-" fails; the reply is then shown,
+    // unescaped, under `failureCaption`.
+    ExchangeResult Exchange(const std::string& line, const char* failureCaption);
+
+    const TcpSocket& Socket() const { return *socket_; }
+
+protected:
+    const ServerContext& context_;
+
+private:
+    void ShowFailure(const char* text, const char* caption) const;
+
+    std::unique_ptr<TcpSocket> socket_;
+};

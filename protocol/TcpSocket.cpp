@@ -1,0 +1,67 @@
+#include "protocol/TcpSocket.h"
+
+#include "toolkit/Services.h"
+
+#include <cstring>
+
+namespace {
+
+// The socket that performed WSAStartup; set before any second thread exists.
+TcpSocket* startupOwner = nullptr;
+
+constexpr int kChunkSize = 255;
+
+}  // namespace
+
+TcpSocket::TcpSocket() {
+    if (startupOwner) return;
+    if (WSAStartup(MAKEWORD(1, 1), &wsaData_) != 0) {
+        ShowMessageBox(nullptr, "WSAStartup", "失敗", MB_OK);
+    }
+    // Even after a failed start-up: the clean-up at the end is still owed.
+    startupOwner = this;
+}
+
+TcpSocket::~TcpSocket() {
+    Close();
+    if (startupOwner == this) {
+        if (WSACleanup() != 0) ShowMessageBox(nullptr, "WSACleanup", "失敗", MB_OK);
+        startupOwner = nullptr;
+        Sleep(10);
+    }
+}
+
+bool TcpSocket::OwnsStartup() const { return startupOwner == this; }
+
+SOCKET TcpSocket::Open(int family, int type, int protocol) {
+    Close();
+    handle_ = socket(family, type, protocol);
+    return handle_;
+}
+
+int TcpSocket::Connect(const sockaddr* address, int length) { return connect(handle_, address, length); }
+
+int TcpSocket::Send(const char* bytes, int length, int flags) { return send(handle_, bytes, length, flags); }
+
+int TcpSocket::Receive(char* buffer, int size, int flags) { return recv(handle_, buffer, size, flags); }
+
+void TcpSocket::Close() {
+    if (handle_ != 0 && handle_ != INVALID_SOCKET) closesocket(handle_);
+    handle_ = 0;
+}
+
+int TcpSocket::SendText(const std::string& text, int flags) {
+    return Send(text.data(), static_cast<int>(text.size()), flags);
+}
+
+std::string TcpSocket::ReceiveAll() {
+    std::string reply;
+    char buffer[kChunkSize + 1];
+    for (;;) {
+        int received = Receive(buffer, kChunkSize, 0);
+        if (received <= 0) break;  // orderly close, or an error: judge what came
+        buffer[received] = '\0';
+        reply.append(buffer, std::strlen(buffer));
+    }
+    return reply;
+}

@@ -1,0 +1,36 @@
+// One blocking WinSock 1.1 stream socket. The first socket ever made starts
+// WinSock for the whole process and cleans it up when it is destroyed.
+#pragma once
+
+#include <winsock.h>
+#include <windows.h>
+
+#include <string>
+
+class TcpSocket {
+public:
+    TcpSocket();
+    virtual ~TcpSocket();
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    SOCKET Open(int family, int type, int protocol);
+    int Connect(const sockaddr* address, int length);
+    int Send(const char* bytes, int length, int flags);
+    int Receive(char* buffer, int size, int flags);
+    void Close();
+
+    // One send call of the whole text (no terminating zero).
+    int SendText(const std::string& text, int flags);
+    // Every byte received until the peer closes or the connection fails, read
+    // 255 bytes at a time; a zero byte ends the rest of its chunk.
+    std::string ReceiveAll();
+
+    SOCKET Handle() const { return handle_; }
+    // True for the socket that started WinSock (tests look at this).
+    bool OwnsStartup() const;
+
+private:
+    WSADATA wsaData_{};
+    SOCKET handle_ = 0;
+};

@@ -1,0 +1,11 @@
+// Resource ids of the toolkit's own message texts.
+#pragma once
+
+#define IDS_TOOLKIT_ALREADY_OPEN 501
+#define IDS_TOOLKIT_NOT_OPEN 502
+#define IDS_TOOLKIT_OUT_OF_RANGE 503
+#define IDS_TOOLKIT_NOT_FOUND 504
+#define IDS_TOOLKIT_NOT_VALID 505
+#define IDS_TOOLKIT_OPEN_FAILED 506
+#define IDS_TOOLKIT_NOT_SUPPORTED 507
+#define IDS_TOOLKIT_NO_APPLICATION 508

@@ -1,0 +1,64 @@
+#include "settings/Settings.h"
+
+#include "toolkit/Services.h"
+
+#include "protocol/WireFormat.h"
+
+bool Settings::Load() {
+    RegKey key;
+    // A failure leaves the key closed: every read below then yields its default.
+    key.CreateKey(HKEY_CURRENT_USER, kRegistryPath, KEY_READ);
+    szAddress = key.ReadString("szAddress", kDefaultAddress);
+    dwPortNo = key.ReadDword("dwPortNo", kDefaultPort);
+    dwParam1 = key.ReadDword("dwParam1", kDefaultParam1);
+    dwWindowTop = key.ReadDword("dwWindowTop", kDefaultPlacement);
+    dwWindowLeft = key.ReadDword("dwWindowLeft", kDefaultPlacement);
+    dwWindowWidth = key.ReadDword("dwWindowWidth", kDefaultPlacement);
+    dwWindowHeight = key.ReadDword("dwWindowHeight", kDefaultPlacement);
+    ParseCategoryStates(key.ReadString("szCategorySetting", ""));
+    return true;
+}
+
+bool Settings::Save() const {
+    RegKey key;
+    key.CreateKey(HKEY_CURRENT_USER, kRegistryPath, KEY_WRITE);
+    key.WriteString("szAddress", szAddress);
+    key.WriteDword("dwPortNo", dwPortNo);
+    key.WriteDword("dwParam1", dwParam1);
+    key.WriteDword("dwWindowTop", dwWindowTop);
+    key.WriteDword("dwWindowLeft", dwWindowLeft);
+    key.WriteDword("dwWindowWidth", dwWindowWidth);
+    key.WriteDword("dwWindowHeight", dwWindowHeight);
+    key.WriteString("szCategorySetting", FormatCategoryStates());
+    return true;
+}
+
+void Settings::SetCategoryState(int32_t id, bool checked, bool expanded) {
+    std::unique_ptr<CategoryState>& state = categoryStates[id];
+    if (!state) {
+        state = std::make_unique<CategoryState>();
+        state->id = id;
+    }
+    state->checked = checked ? 1 : 0;
+    state->expanded = expanded ? 1 : 0;
+}
+
+std::string Settings::FormatCategoryStates() const {
+    std::string text;
+    for (const auto& [id, state] : categoryStates) {
+        if (!state) continue;
+        text += IntToString(id, 10);
+        text += state->checked ? ",1" : ",0";
+        text += state->expanded ? ",1;" : ",0;";
+    }
+    return text;
+}
+
+void Settings::ParseCategoryStates(const std::string& text) {
+    for (const std::string& piece : StringSplitter(text).Split(";")) {
+        std::vector<std::string> fields = StringSplitter(piece).Split(",");
+        if (fields.size() != 3) continue;
+        int32_t id = ParseInt(fields[0]);  // leading digits, as atoi reads them
+        SetCategoryState(id, fields[1] == "1", fields[2] == "1");
+    }
+}

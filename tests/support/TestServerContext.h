@@ -1,0 +1,21 @@
+// A server context for tests: settings in memory that point at a local
+// peer, and no owner window.
+#pragma once
+
+#include "protocol/ServerContext.h"
+#include "settings/Settings.h"
+
+#include <string>
+
+class TestServerContext : public ServerContext {
+public:
+    TestServerContext(const std::string& address, DWORD port) {
+        settings.szAddress = address;
+        settings.dwPortNo = port;
+    }
+    const Settings& ServerSettings() const override { return settings; }
+    HWND MessageOwner() const override { return owner; }
+
+    Settings settings;
+    HWND owner = nullptr;
+};
