@@ -292,6 +292,8 @@ Outcome<Request> ParseRequest(std::string_view line) {
         kind = RequestKind::Get;
     } else if (line.substr(0, 4) == "SET ") {
         kind = RequestKind::Set;
+    } else if (line.substr(0, helloLine.size()) == helloLine) {
+        return MakeFailure("malformed", "HELLO 要求の後ろに余計な文字があります");
     } else if (line.substr(0, 6) == "HELLO ") {
         return MakeFailure("version", "プロトコルのバージョンが違います(RDZVP/0.0 だけに対応しています)");
     } else {

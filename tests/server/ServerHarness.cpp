@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -178,10 +179,12 @@ std::string TestConnection::ReadAll(std::chrono::milliseconds wait) {
     std::string reply;
     Clock::time_point deadline = Clock::now() + wait;
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) throw std::runtime_error("server did not close the connection in time");
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd waiter{fd_, POLLIN, 0};
-        if (::poll(&waiter, 1, static_cast<int>(left)) <= 0) continue;
+        if (::poll(&waiter, 1, static_cast<int>(std::max<decltype(left)>(left, 0))) <= 0) {
+            if (Clock::now() >= deadline) throw std::runtime_error("server did not close the connection in time");
+            continue;
+        }
         char buffer[65536];
         ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;

@@ -100,6 +100,36 @@ TEST(ServerLimits, AFullServerSaysSoAndRecovers) {
     EXPECT_TRUE(served);
 }
 
+TEST(ServerLimits, HundredsOfConnectionsAtOnceLeaveTheServerWorking) {
+    ServerProcess server;  // the default limit: 256 connections
+    std::vector<std::unique_ptr<TestConnection>> idle;
+    for (int i = 0; i < 300; ++i) {
+        idle.push_back(std::make_unique<TestConnection>(server.Port()));
+        idle.back()->Send("GET RDZ");
+    }
+    // Those past the limit are told so and closed; the others wait.
+    std::vector<bool> closed(idle.size(), false);
+    int busy = 0;
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (busy < 300 - 256 && std::chrono::steady_clock::now() < deadline) {
+        for (size_t i = 0; i < idle.size(); ++i) {
+            if (!closed[i] && idle[i]->ClosedWithin(1ms)) {
+                closed[i] = true;
+                ++busy;
+            }
+        }
+    }
+    EXPECT_EQ(busy, 300 - 256);
+    EXPECT_LT(busy, 300);
+    idle.clear();
+    bool served = false;
+    for (int attempt = 0; attempt < 200 && !served; ++attempt) {
+        served = IsSuccessReply(Exchange(server.Port(), kHello));
+        if (!served) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(served);
+}
+
 TEST(ServerLimits, NulAndBinaryBytesGetErrorRepliesAndTheServerGoesOn) {
     ServerProcess server;
     for (const std::string& request :
