@@ -375,7 +375,12 @@ void CalendarServer::WorkerMain() {
             jobs_.pop_front();
         }
         if (handler) {
-            ServeJob(*handler, job);
+            try {
+                ServeJob(*handler, job);
+            } catch (const std::exception& error) {
+                // Nothing may end the worker: the socket still goes back to the loop.
+                RequestLog::Note(std::string("request failed: ") + error.what());
+            }
         } else {
             std::string reply = ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください");
             size_t sent = SendAll(job.socket.Get(), reply, options_.replyStallTimeout);

@@ -68,9 +68,14 @@ HandledRequest RequestHandler::Handle(std::string_view line, const std::string& 
         if (primary == SQLITE_FULL) {
             return FailureReply(kind, MakeFailure("disk-full", "サーバーのディスクがいっぱいで保存できません"));
         }
-        return FailureReply(kind, MakeFailure("database", "サーバーのデータベースでエラーが起きました。"
-                                                          "管理者に連絡してください"));
+        // The tag carries SQLite's own words for the administrator's log.
+        return FailureReply(kind, MakeFailure(std::string("database: ") + error.what(),
+                                              "サーバーのデータベースでエラーが起きました。"
+                                              "管理者に連絡してください"));
     } catch (const std::bad_alloc&) {
         return FailureReply(kind, MakeFailure("out-of-memory", "サーバーのメモリが足りません"));
+    } catch (const std::exception& error) {
+        return FailureReply(kind, MakeFailure(std::string("internal: ") + error.what(),
+                                              "サーバー内部でエラーが起きました。管理者に連絡してください"));
     }
 }
