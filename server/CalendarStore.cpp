@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <unordered_map>
 
 namespace {
 
@@ -60,12 +61,9 @@ ChangeStamp StampNow(const std::string& host) {
 struct CalendarStore::Statements {
     explicit Statements(SqliteConnection& db)
         : selectSchedules(db,
-                          "SELECT s.date, s.id, s.text, s.genre_id, s.aux, s.entered, s.host,"
-                          " g.short_name, c.short_name, COALESCE(g.parent_id, 0)"
-                          " FROM schedules s"
-                          " LEFT JOIN categories g ON g.id = s.genre_id"
-                          " LEFT JOIN categories c ON c.id = g.parent_id"
-                          " ORDER BY s.date, s.id"),
+                          "SELECT date, id, text, genre_id, aux, entered, host FROM schedules"
+                          " ORDER BY date, id"),
+          selectNames(db, "SELECT id, parent_id, short_name FROM categories"),
           selectCategories(db,
                            "SELECT id, level, parent_id, name, short_name, edit_state, entered, host"
                            " FROM categories ORDER BY id"),
@@ -102,6 +100,7 @@ struct CalendarStore::Statements {
           countCategories(db, "SELECT COUNT(*) FROM categories") {}
 
     SqliteStatement selectSchedules;
+    SqliteStatement selectNames;
     SqliteStatement selectCategories;
     SqliteStatement selectDateInfo;
     SqliteStatement selectLevel;
@@ -152,10 +151,32 @@ void CalendarStore::CreateSchema() {
 }
 
 void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply) {
+    // Categories and genres are few: join their names in memory, from the
+    // same snapshot as the schedules.
+    SqliteReadTransaction snapshot(connection_);
+    struct Names {
+        int32_t parentId = 0;
+        std::string shortName;
+    };
+    std::unordered_map<int32_t, Names> names;
+    {
+        StatementUse rows(statements_->selectNames);
+        while (rows->Step()) {
+            names[static_cast<int32_t>(rows->Int(0))] =
+                Names{static_cast<int32_t>(rows->Int(1)), std::string(rows->Bytes(2))};
+        }
+    }
+    auto find = [&names](int32_t id) -> const Names* {
+        auto found = names.find(id);
+        return found == names.end() ? nullptr : &found->second;
+    };
+
     StatementUse rows(statements_->selectSchedules);
     while (rows->Step()) {
         auto genreId = static_cast<int32_t>(rows->Int(3));
-        auto categoryId = static_cast<int32_t>(rows->Int(9));
+        const Names* genre = find(genreId);
+        const Names* category = genre ? find(genre->parentId) : nullptr;
+        int32_t categoryId = genre ? genre->parentId : 0;
         std::string_view text = rows->Bytes(2);
         if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) continue;
         RecordLineWriter line(reply);
@@ -166,8 +187,8 @@ void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& r
             .Int(rows->Int(4))
             .Text(rows->Bytes(5))
             .Text(rows->Bytes(6))
-            .Text(rows->Bytes(7))
-            .Text(rows->Bytes(8))
+            .Text(genre ? std::string_view(genre->shortName) : std::string_view())
+            .Text(category ? std::string_view(category->shortName) : std::string_view())
             .End();
     }
 }

@@ -8,6 +8,7 @@
 #include "server/RequestParser.h"
 #include "server/Sqlite.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>

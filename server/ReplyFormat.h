@@ -13,6 +13,7 @@ inline constexpr std::string_view kSuccessStatusLine = "+OK RDZVP/0.0\r\n";
 // Escape, and also CR, LF and NUL (as "+0D", "+0A", "+00"), so a text can
 // never split or cut a reply line.
 std::string EscapeReplyText(std::string_view text);
+void AppendEscapedReplyText(std::string& out, std::string_view text);
 
 // "-" + escaped message + CR LF.
 std::string ErrorReply(std::string_view message);

@@ -3,6 +3,7 @@
 // the escaping of what the server would send back.
 #include "server/ReplyFormat.h"
 #include "server/RequestParser.h"
+#include "protocol/WireFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t cut = 0; cut < bytes.size() && cut < 64; ++cut) FindRequestLine(bytes.substr(0, cut));
     std::string_view line = frame.status == FrameStatus::Complete ? bytes.substr(0, frame.lineLength) : bytes;
     if (frame.status == FrameStatus::Complete && frame.lineLength > bytes.size()) std::abort();
+
+    // The reply escaping is the protocol's Escape plus CR, LF and NUL.
+    std::string expected;
+    for (char c : Escape(line)) {
+        if (c == '\r') expected += "+0D";
+        else if (c == '\n') expected += "+0A";
+        else if (c == '\0') expected += "+00";
+        else expected += c;
+    }
+    if (EscapeReplyText(line) != expected) std::abort();
 
     Outcome<Request> request = ParseRequest(line);
     if (!request.Ok()) {
@@ -37,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             parsed.genre.shortName.size() > kMaxShortNameBytes || parsed.dateInfo.name.size() > kMaxTextBytes) {
             std::abort();
         }
-        std::string escaped = EscapeReplyText(parsed.schedule.text + parsed.dateInfo.name);
+        std::string text = parsed.schedule.text + parsed.dateInfo.name;
+        std::string escaped = EscapeReplyText(text);
         if (escaped.find_first_of(std::string_view("\r\n\0:", 4)) != std::string::npos) std::abort();
+        if (Unescape(escaped) != text) std::abort();
     }
     return 0;
 }
