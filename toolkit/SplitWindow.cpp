@@ -31,8 +31,10 @@ RECT WindowRectOf(const WindowBase& pane) {
     return rect;
 }
 
+// The pane's own visibility, not its ancestors': the layout must come out
+// right while the frame is still being built, before it is shown.
 bool IsShown(const WindowBase* pane) {
-    return pane && pane->Handle() && IsWindowVisible(pane->Handle());
+    return pane && pane->Handle() && (GetWindowLongPtrA(pane->Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 }  // namespace
