@@ -53,4 +53,35 @@ inline void RegisterWindowClassOnce() {
     (void)atom;
 }
 
+// Ends a modal loop that a broken test would otherwise leave waiting for a
+// user: after the timeout every window of this thread gets WM_CLOSE (a dialog
+// then ends with 0, a property sheet cancels). `Fired` tells the test.
+class ModalWatchdog {
+public:
+    explicit ModalWatchdog(UINT timeoutMs = 15000) {
+        fired_ = false;
+        timer_ = SetTimer(nullptr, 0, timeoutMs, &OnTimer);
+    }
+    ~ModalWatchdog() {
+        if (timer_) KillTimer(nullptr, timer_);
+    }
+    ModalWatchdog(const ModalWatchdog&) = delete;
+    ModalWatchdog& operator=(const ModalWatchdog&) = delete;
+
+    static bool Fired() { return fired_; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        fired_ = true;
+        EnumThreadWindows(GetCurrentThreadId(), &CloseWindowProc, 0);
+    }
+    static BOOL CALLBACK CloseWindowProc(HWND window, LPARAM) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+
+    static inline bool fired_ = false;
+    UINT_PTR timer_ = 0;
+};
+
 }  // namespace window_test
