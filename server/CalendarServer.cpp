@@ -48,10 +48,14 @@ int MillisUntil(std::chrono::steady_clock::time_point deadline, std::chrono::ste
 }
 
 // Sends everything, waiting at most `stall` for the client to make room
-// each time. Returns the bytes sent; fewer than the reply on failure.
-size_t SendAll(int fd, std::string_view bytes, std::chrono::milliseconds stall) {
+// each time and at most `total` in all, so a client that reads a byte now
+// and then cannot hold a worker for long. Returns the bytes sent; fewer
+// than the reply on failure.
+size_t SendAll(int fd, std::string_view bytes, std::chrono::milliseconds stall, std::chrono::milliseconds total) {
+    auto deadline = std::chrono::steady_clock::now() + total;
     size_t sent = 0;
     while (sent < bytes.size()) {
+        if (std::chrono::steady_clock::now() >= deadline) break;
         ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
@@ -383,7 +387,7 @@ void CalendarServer::WorkerMain() {
             }
         } else {
             std::string reply = ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください");
-            size_t sent = SendAll(job.socket.Get(), reply, options_.replyStallTimeout);
+            size_t sent = SendAll(job.socket.Get(), reply, options_.replyStallTimeout, options_.replyTotalTimeout);
             RequestLog::Write(job.client, RequestKindForLog(job.line), sent, Clock::now() - job.started,
                               "error(no-database)");
         }
@@ -400,7 +404,7 @@ void CalendarServer::WorkerMain() {
 
 void CalendarServer::ServeJob(RequestHandler& handler, Job& job) {
     HandledRequest handled = handler.Handle(job.line, job.client);
-    size_t sent = SendAll(job.socket.Get(), handled.reply, options_.replyStallTimeout);
+    size_t sent = SendAll(job.socket.Get(), handled.reply, options_.replyStallTimeout, options_.replyTotalTimeout);
     std::string result = handled.result;
     if (sent < handled.reply.size()) result += " (reply cut off: client stopped reading)";
     RequestLog::Write(job.client, handled.kind, sent, Clock::now() - job.started, result);

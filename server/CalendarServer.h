@@ -31,6 +31,8 @@ struct ServerOptions {
     std::chrono::milliseconds requestTimeout{10000};
     // Longest pause while the client takes the reply.
     std::chrono::milliseconds replyStallTimeout{10000};
+    // Longest time for a whole reply (100,000 schedules take well under a second).
+    std::chrono::milliseconds replyTotalTimeout{120000};
     // How long a closing connection is drained.
     std::chrono::milliseconds lingerTime{2000};
 };

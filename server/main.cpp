@@ -3,6 +3,7 @@
 //
 //   calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...
 //                         [--threads N] [--max-connections N] [--request-timeout SECONDS]
+//                         [--reply-timeout SECONDS]
 //   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
@@ -29,6 +30,7 @@ const char* const kUsage =
     "usage:\n"
     "  calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...\n"
     "                        [--threads N] [--max-connections N] [--request-timeout SECONDS]\n"
+    "                        [--reply-timeout SECONDS]\n"
     "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
     "  calendar-server demo --db PATH\n";
@@ -137,6 +139,9 @@ int Serve(Arguments& arguments) {
         std::strtod(arguments.Take("--request-timeout", "10").c_str(), nullptr) * 1000.0);
     if (timeoutMillis < 100 || timeoutMillis > 3600 * 1000) throw UsageError("--request-timeout must be 0.1 to 3600");
     options.requestTimeout = std::chrono::milliseconds(timeoutMillis);
+    long stallMillis = static_cast<long>(std::strtod(arguments.Take("--reply-timeout", "10").c_str(), nullptr) * 1000.0);
+    if (stallMillis < 100 || stallMillis > 3600 * 1000) throw UsageError("--reply-timeout must be 0.1 to 3600");
+    options.replyStallTimeout = std::chrono::milliseconds(stallMillis);
     std::vector<std::string> allowed = arguments.TakeAll("--allow");
     if (!allowed.empty()) {
         options.allowList = AllowList();

@@ -146,8 +146,11 @@ int RunServerCommand(const std::vector<std::string>& arguments, std::string* out
     return status;
 }
 
-TestConnection::TestConnection(int port) {
+TestConnection::TestConnection(int port, int receiveBufferBytes) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBufferBytes > 0) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -192,6 +195,11 @@ std::string TestConnection::ReadAll(std::chrono::milliseconds wait) {
         if (n == 0) return reply;
         reply.append(buffer, static_cast<size_t>(n));
     }
+}
+
+bool TestConnection::ReadableWithin(std::chrono::milliseconds wait) {
+    pollfd waiter{fd_, POLLIN, 0};
+    return ::poll(&waiter, 1, static_cast<int>(wait.count())) > 0;
 }
 
 bool TestConnection::ClosedWithin(std::chrono::milliseconds wait) {

@@ -60,7 +60,9 @@ std::string Exchange(int port, std::string_view request);
 // A connected socket for tests that drive the exchange themselves.
 class TestConnection {
 public:
-    explicit TestConnection(int port);
+    // A small receive buffer makes a client that does not read stall the
+    // server sooner.
+    explicit TestConnection(int port, int receiveBufferBytes = 0);
     ~TestConnection();
     TestConnection(const TestConnection&) = delete;
     TestConnection& operator=(const TestConnection&) = delete;
@@ -69,6 +71,8 @@ public:
     void ShutdownSending();
     // Reads until the server closes or the deadline passes.
     std::string ReadAll(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // True when reply bytes are waiting within the time (nothing is read).
+    bool ReadableWithin(std::chrono::milliseconds wait);
     // True when the server has closed the connection within the time.
     bool ClosedWithin(std::chrono::milliseconds wait);
     int Fd() const { return fd_; }

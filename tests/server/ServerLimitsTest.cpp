@@ -3,6 +3,7 @@
 // connections, refused networks, concurrency, stopping and kill -9.
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
+#include "server/CalendarStore.h"
 #include "tests/server/ServerHarness.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,25 @@ TEST(ServerLimits, HalfClosedAndVanishedClientsAreHandled) {
         if (i % 2) vanished.Send("GET RDZVP/0.0 1 ");
     }
     EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+}
+
+TEST(ServerLimits, AClientThatStopsReadingDoesNotHoldTheServer) {
+    TempDir folder;
+    std::string database = folder.Path() + "/calendar.db";
+    {
+        // Several megabytes of reply: more than the socket buffers hold.
+        CalendarStore store(database);
+        ChangeStamp stamp = StampNow("127.0.0.1");
+        int32_t genre = store.AddGenre(store.AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
+        store.ImportSchedules(std::vector<ScheduleRow>(30000, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
+    }
+    ServerProcess server({"--threads", "1", "--reply-timeout", "1"}, database);
+    TestConnection stalled(server.Port(), 4096);
+    stalled.Send(BuildGetLine(1, ""));
+    ASSERT_TRUE(stalled.ReadableWithin(20s)) << "the worker is sending the reply";
+    // The only worker gives up on the stalled reply and serves the next client.
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+    EXPECT_NE(server.Log().find("reply cut off"), std::string::npos) << server.Log();
 }
 
 TEST(ServerLimits, ClientsOutsideTheAllowedNetworksAreRefused) {
