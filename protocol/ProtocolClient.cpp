@@ -64,3 +64,7 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
 }
 
 int ProtocolClient::Hello() { return Exchange(std::string(kHelloLine), kCaptionHello).success ? 1 : 0; }
+
+int ProtocolClient::SendRecord(int dataSet, const std::string& body) {
+    return Exchange(BuildSetLine(dataSet, body), kCaptionSet).success ? 1 : 0;
+}

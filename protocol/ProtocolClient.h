@@ -4,6 +4,7 @@
 
 #include "protocol/ServerContext.h"
 #include "protocol/TcpSocket.h"
+#include "protocol/WireFormat.h"
 
 #include <memory>
 #include <string>
@@ -40,6 +41,15 @@ public:
     const TcpSocket& Socket() const { return *socket_; }
 
 protected:
+    // GET of one data set: on success calls `replace` (the caller drops its
+    // old records there) and then `onRecordLine` for every record line, in
+    // order; returns 1. On failure returns 0 and calls neither.
+    template <typename Replace, typename OnRecordLine>
+    int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption, Replace&& replace,
+                     OnRecordLine&& onRecordLine);
+    // SET of one record body; 1 on a success reply, else 0.
+    int SendRecord(int dataSet, const std::string& body);
+
     const ServerContext& context_;
 
 private:
@@ -47,3 +57,13 @@ private:
 
     std::unique_ptr<TcpSocket> socket_;
 };
+
+template <typename Replace, typename OnRecordLine>
+int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
+                                 Replace&& replace, OnRecordLine&& onRecordLine) {
+    ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
+    if (!result.success) return 0;
+    replace();
+    ForEachRecordLine(result.reply, onRecordLine);
+    return 1;
+}

@@ -1,0 +1,175 @@
+// The data sets and the load sequence on replies that a real server does
+// not send: failures at chosen steps, short and over-long record lines,
+// orphan genres. The replies come from a scripted peer on 127.0.0.1.
+#include "protocol/ScheduleStore.h"
+#include "protocol/WireFormat.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/TestServerContext.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string kOk = "+OK RDZVP/0.0\r\n";
+
+class DataSetReplyTest : public ::testing::Test {
+protected:
+    MessageBoxRecorder boxes;
+};
+
+std::vector<std::string> Texts(ScheduleStore& store, uint32_t mask) {
+    std::vector<std::string> texts;
+    store.RunLoad(mask, [&](const char* text) { texts.push_back(text); });
+    return texts;
+}
+
+TEST_F(DataSetReplyTest, HelloRefusedFetchesNothing) {
+    ScriptedPeer peer({Whole("-NG")});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleStore store(context);
+    EXPECT_EQ(Texts(store, kLoadEverything),
+              (std::vector<std::string>{"サーバーとの接続を確認中...", "サーバーとの接続を確認中... 完了"}));
+    auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "-NG");
+    EXPECT_EQ(shown[0].caption, "HELLO失敗");
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.Requests(), std::vector<std::string>{"HELLO RDZVP/0.0\r\n"});
+}
+
+TEST_F(DataSetReplyTest, FailedScheduleFetchLeavesTheOtherSetsAlone) {
+    ScriptedPeer peer({
+        Whole(kOk + "DATA:20261201:1:old:5:0:e:h:g:c\r\n"),
+        Whole(kOk + "DATA:1:0:0:業務:業務:0:e:h\r\nDATA:5:1:1:会議:会議:0:e:h\r\n"),
+        Whole(kOk + "DATA:20270101:元日:1:0:e:h\r\n"),
+        Whole("-ERR+20down"),
+    });
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleStore store(context);
+    Texts(store, kLoadRefresh);
+    ASSERT_EQ(store.schedules.records.size(), 1u);
+    ASSERT_EQ(store.categories.records.size(), 2u);
+    ASSERT_EQ(store.dateInfo.records.size(), 1u);
+    const ScheduleRecord* schedule = store.schedules.records[0].get();
+
+    EXPECT_EQ(Texts(store, kLoadRefresh),
+              (std::vector<std::string>{"スケジュール を取得中...", "スケジュール を取得中... 完了"}));
+    EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"GetScheduleに失敗"});
+    EXPECT_EQ(boxes.Shown()[0].text, "-ERR down");
+    ASSERT_EQ(store.schedules.records.size(), 1u);
+    EXPECT_EQ(store.schedules.records[0].get(), schedule);  // not replaced
+    EXPECT_STREQ(store.schedules.records[0]->text, "old");
+    EXPECT_EQ(store.categories.records.size(), 2u);
+    EXPECT_STREQ(store.dateInfo.records[0]->name, "元日");
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.Requests().back(), "GET RDZVP/0.0 1 \r\n");
+}
+
+TEST_F(DataSetReplyTest, FailedDateInfoFetchStillEndsAsUsual) {
+    ScriptedPeer peer({Whole(kOk), Whole(kOk), Whole("")});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleStore store(context);
+    EXPECT_EQ(Texts(store, kLoadRefresh).size(), 6u);
+    EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"Getに失敗"});
+}
+
+TEST_F(DataSetReplyTest, RecordLinesAreFoundAnywhereAndReadSafely) {
+    std::string longText(300, 'a');
+    ScriptedPeer peer({Whole(kOk +
+                             "xDATAy:20261201:7:mid+20line\r\n"          // "DATA" not at the start
+                             "DATA:20261202\r\n"                          // short: the rest reads 0 or empty
+                             "DATA:20261203:9:" + longText + ":4:0:" + std::string(40, 'e') + ":" +
+                             std::string(200, 'h') + ":" + std::string(100, 'g') + ":c:extra:fields\r\n"
+                             "not a record\r\n"
+                             "DAT:1:2\r\n")});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleSet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_EQ(set.records.size(), 3u);
+    EXPECT_EQ(set.records[0]->date, 20261201);
+    EXPECT_STREQ(set.records[0]->text, "mid line");
+    EXPECT_EQ(set.records[1]->date, 20261202);
+    EXPECT_EQ(set.records[1]->id, 0);
+    EXPECT_STREQ(set.records[1]->text, "");
+    EXPECT_STREQ(set.records[1]->categoryName, "");
+    EXPECT_EQ(FieldText(set.records[2]->text), std::string(255, 'a'));
+    EXPECT_EQ(FieldText(set.records[2]->entered), std::string(18, 'e'));
+    EXPECT_EQ(FieldText(set.records[2]->host), std::string(127, 'h'));
+    EXPECT_EQ(FieldText(set.records[2]->genreName), std::string(63, 'g'));
+    EXPECT_STREQ(set.records[2]->categoryName, "c");
+}
+
+TEST_F(DataSetReplyTest, SuccessWithoutRecordsEmptiesTheSet) {
+    ScriptedPeer peer({Whole(kOk + "DATA:20261201:1:x:1\r\n"), Whole("\r\n")});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleSet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    EXPECT_EQ(set.records.size(), 1u);
+    ASSERT_EQ(set.Get(""), 1);
+    EXPECT_TRUE(set.records.empty());
+}
+
+TEST_F(DataSetReplyTest, OrphanGenresAreFoundOnlyByLevelAndTheirParentId) {
+    ScriptedPeer peer({Whole(kOk +
+                             "DATA:0:0:0:nameless:n:0::\r\n"
+                             "DATA:1:0:0:業務:業務:0::\r\n"
+                             "DATA:2:0:0:空:空:0::\r\n"
+                             "DATA:10:1:1:会議:会議:0::\r\n"
+                             "DATA:11:1:99:孤児:孤児:0::\r\n")});
+    TestServerContext context("127.0.0.1", peer.Port());
+    CategorySet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_NE(set.FindById(0), nullptr);
+    EXPECT_STREQ(set.FindById(0)->name, "nameless");
+    EXPECT_EQ(set.ListByParent(99).size(), 1u);
+    EXPECT_EQ(set.ListByParent(99)[0]->id, 11);
+    EXPECT_EQ(set.ListByLevel(LEVEL_GENRE).size(), 2u);
+    EXPECT_EQ(set.ListByParent(1).size(), 1u);
+    EXPECT_TRUE(set.ListByParent(2).empty());
+    // Categories have parent 0 like the nameless record: they are what the
+    // server sent, not genres of record 0.
+    EXPECT_EQ(set.ListByParent(0).size(), 3u);
+
+    CategorySet copy(context);
+    copy.CopyFrom(set);
+    ASSERT_EQ(copy.records.size(), set.records.size());
+    CopyToField(copy.records[1]->name, "changed");
+    EXPECT_STREQ(set.records[1]->name, "業務");
+    auto added = std::make_unique<CategoryRecord>();
+    added->id = 77;
+    copy.Append(std::move(added));
+    EXPECT_EQ(copy.FindById(77), copy.records.back().get());
+    EXPECT_EQ(set.FindById(77), nullptr);
+}
+
+TEST_F(DataSetReplyTest, SetLinesCarryTheRecordFieldsInWireOrder) {
+    ScriptedPeer peer({Whole(kOk), Whole(kOk), Whole(kOk)});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleRecord schedule;
+    schedule.op = OP_CHANGE;
+    schedule.date = 20061224;
+    schedule.id = 7;
+    CopyToField(schedule.text, "a:b");
+    schedule.genreId = 3;
+    CopyToField(schedule.categoryName, "never sent");
+    ScheduleSet(context).Set(schedule);
+    CategoryRecord genre;
+    genre.op = OP_ADD;
+    genre.level = LEVEL_GENRE;
+    genre.parentId = 3;
+    CopyToField(genre.name, "A:B");
+    CopyToField(genre.shortName, "A:B");
+    CategorySet(context).Set(genre);
+    DateInfoRecord day;
+    day.date = 20070101;
+    DateInfoSet(context).Set(day);
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"SET RDZVP/0.0 1 2:20061224:7:a+3Ab:3\r\n",
+                                                         "SET RDZVP/0.0 2 1:0:1:3:A+3AB:A+3AB\r\n",
+                                                         "SET RDZVP/0.0 3 20070101::0:1\r\n"}));
+}
+
+}  // namespace

@@ -1,0 +1,277 @@
+// The three data sets and the load sequence against the real calendar
+// server on loopback, with a fresh database for every test.
+#include "protocol/ScheduleStore.h"
+#include "protocol/WireFormat.h"
+#include "tests/support/CalendarServerProcess.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TestServerContext.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+class DataSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<CalendarServerProcess>(std::vector<std::vector<std::string>>{
+            {"add-category", "業務", "業務"},
+            {"add-category", "個人", "個人"},
+        });
+        ASSERT_NE(server->Port(), 0) << "calendar server did not start: " << server->Log();
+        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
+    }
+
+    std::vector<CategoryRecord*> Categories() {
+        CategorySet set(*context);
+        EXPECT_EQ(set.Get(""), 1);
+        keep.push_back(std::make_unique<CategorySet>(*context));
+        keep.back()->CopyFrom(set);
+        return keep.back()->ListByLevel(LEVEL_CATEGORY);
+    }
+
+    int32_t AddGenre(int32_t categoryId, const std::string& name) {
+        CategoryRecord genre;
+        genre.op = OP_ADD;
+        genre.level = LEVEL_GENRE;
+        genre.parentId = categoryId;
+        CopyToField(genre.name, name);
+        CopyToField(genre.shortName, name);
+        CategorySet set(*context);
+        EXPECT_EQ(set.Set(genre), 1);
+        EXPECT_EQ(set.Get(""), 1);
+        for (auto it = set.records.rbegin(); it != set.records.rend(); ++it) {
+            if ((*it)->level == LEVEL_GENRE && FieldText((*it)->name) == name) return (*it)->id;
+        }
+        ADD_FAILURE() << "genre " << name << " not stored";
+        return 0;
+    }
+
+    int AddSchedule(int32_t date, int32_t genreId, const std::string& text, int32_t op = OP_ADD, int32_t id = 0) {
+        ScheduleRecord record;
+        record.op = op;
+        record.date = date;
+        record.id = id;
+        record.genreId = genreId;
+        CopyToField(record.text, text);
+        ScheduleSet set(*context);
+        return set.Set(record);
+    }
+
+    MessageBoxRecorder boxes;
+    std::unique_ptr<CalendarServerProcess> server;
+    std::unique_ptr<TestServerContext> context;
+    std::vector<std::unique_ptr<CategorySet>> keep;
+};
+
+TEST_F(DataSetTest, FetchesAllThreeSetsAfterSeeding) {
+    auto categories = Categories();
+    ASSERT_EQ(categories.size(), 2u);
+    EXPECT_STREQ(categories[0]->name, "業務");
+    EXPECT_STREQ(categories[1]->shortName, "個人");
+    int32_t meeting = AddGenre(categories[0]->id, "会議");
+    ASSERT_NE(meeting, 0);
+    ASSERT_EQ(AddSchedule(20261224, meeting, "忘年会 19:00"), 1);
+
+    DateInfoRecord day;
+    day.date = 20270101;
+    CopyToField(day.name, "元日");
+    day.holiday = 1;
+    DateInfoSet dayWriter(*context);
+    ASSERT_EQ(dayWriter.Set(day), 1);
+
+    ScheduleStore store(*context);
+    std::vector<std::string> texts;
+    store.RunLoad(kLoadEverything, [&](const char* text) { texts.push_back(text); });
+    EXPECT_TRUE(boxes.Shown().empty());
+
+    ASSERT_EQ(store.schedules.records.size(), 1u);
+    const ScheduleRecord& schedule = *store.schedules.records[0];
+    EXPECT_EQ(schedule.date, 20261224);
+    EXPECT_NE(schedule.id, 0);
+    EXPECT_STREQ(schedule.text, "忘年会 19:00");
+    EXPECT_EQ(schedule.genreId, meeting);
+    EXPECT_STREQ(schedule.genreName, "会議");
+    EXPECT_STREQ(schedule.categoryName, "業務");
+    EXPECT_STREQ(schedule.host, "127.0.0.1");
+    EXPECT_EQ(std::string(schedule.entered).size(), 16u);  // "YYYY/MM/DD HH:MM"
+    EXPECT_EQ(schedule.op, OP_NONE);
+
+    ASSERT_EQ(store.categories.records.size(), 3u);
+    EXPECT_EQ(store.categories.ListByParent(categories[0]->id).size(), 1u);
+    ASSERT_EQ(store.dateInfo.records.size(), 1u);
+    EXPECT_EQ(store.dateInfo.records[0]->date, 20270101);
+    EXPECT_STREQ(store.dateInfo.records[0]->name, "元日");
+    EXPECT_EQ(store.dateInfo.records[0]->holiday, 1);
+}
+
+TEST_F(DataSetTest, ScheduleOpsAddChangeAndDelete) {
+    int32_t genre = AddGenre(Categories()[0]->id, "会議");
+    ScheduleSet schedules(*context);
+    ASSERT_EQ(AddSchedule(20261201, genre, "first"), 1);
+    ASSERT_EQ(AddSchedule(20261202, genre, "second", OP_CHANGE, 0), 1);  // change of an unsaved record adds it
+    ASSERT_EQ(AddSchedule(20261203, genre, "nothing", OP_DELETE, 0), 1);  // delete of an unsaved record: no-op
+    ASSERT_EQ(AddSchedule(20261204, genre, "nothing", OP_NONE, 0), 1);
+    ASSERT_EQ(schedules.Get(""), 1);
+    ASSERT_EQ(schedules.records.size(), 2u);
+    int32_t firstId = schedules.records[0]->id;
+    int32_t secondId = schedules.records[1]->id;
+    EXPECT_STREQ(schedules.records[1]->text, "second");
+
+    ASSERT_EQ(AddSchedule(20261205, genre, "first, moved", OP_CHANGE, firstId), 1);
+    ASSERT_EQ(AddSchedule(20261202, genre, "", OP_DELETE, secondId), 1);
+    ASSERT_EQ(schedules.Get(""), 1);
+    ASSERT_EQ(schedules.records.size(), 1u);
+    EXPECT_EQ(schedules.records[0]->id, firstId);
+    EXPECT_EQ(schedules.records[0]->date, 20261205);
+    EXPECT_STREQ(schedules.records[0]->text, "first, moved");
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(DataSetTest, RejectedSetIsShownAndStoresNothing) {
+    int32_t genre = AddGenre(Categories()[0]->id, "会議");
+    EXPECT_EQ(AddSchedule(20260230, genre, "no such day"), 0);
+    EXPECT_EQ(AddSchedule(20261201, genre + 100, "no such genre"), 0);
+    EXPECT_EQ(boxes.Captions(), (std::vector<std::string>{"SET失敗", "SET失敗"}));
+    ScheduleSet schedules(*context);
+    ASSERT_EQ(schedules.Get(""), 1);
+    EXPECT_TRUE(schedules.records.empty());
+}
+
+TEST_F(DataSetTest, GenreOpsAndLookups) {
+    auto categories = Categories();
+    int32_t work = categories[0]->id;
+    int32_t home = categories[1]->id;
+    int32_t meeting = AddGenre(work, "会議");
+    int32_t travel = AddGenre(work, "出張");
+    AddGenre(home, "通院");
+
+    CategoryRecord renamed;
+    renamed.op = OP_CHANGE;
+    renamed.id = travel;
+    renamed.level = LEVEL_GENRE;
+    renamed.parentId = work;
+    CopyToField(renamed.name, "出張:国内");
+    CopyToField(renamed.shortName, "出張:国内");
+    CategorySet set(*context);
+    ASSERT_EQ(set.Set(renamed), 1);
+    CategoryRecord removed = renamed;
+    removed.op = OP_DELETE;
+    removed.id = meeting;
+    ASSERT_EQ(set.Set(removed), 1);
+
+    ASSERT_EQ(set.Get(""), 1);
+    EXPECT_EQ(set.ListAll().size(), 4u);
+    EXPECT_EQ(set.ListByLevel(LEVEL_CATEGORY).size(), 2u);
+    auto workGenres = set.ListByParent(work);
+    ASSERT_EQ(workGenres.size(), 1u);
+    EXPECT_EQ(workGenres[0]->id, travel);
+    EXPECT_STREQ(workGenres[0]->name, "出張:国内");
+    EXPECT_EQ(set.FindById(travel), workGenres[0]);
+    EXPECT_EQ(set.FindById(meeting), nullptr);
+    EXPECT_EQ(set.FindById(0), nullptr);
+    EXPECT_EQ(set.ListByParent(home).size(), 1u);
+}
+
+TEST_F(DataSetTest, GenreWithSchedulesIsNotDeleted) {
+    int32_t work = Categories()[0]->id;
+    int32_t meeting = AddGenre(work, "会議");
+    ASSERT_EQ(AddSchedule(20261201, meeting, "standup"), 1);
+    CategoryRecord removed;
+    removed.op = OP_DELETE;
+    removed.id = meeting;
+    removed.level = LEVEL_GENRE;
+    removed.parentId = work;
+    CategorySet set(*context);
+    EXPECT_EQ(set.Set(removed), 0);
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].caption, "SET失敗");
+    ASSERT_EQ(set.Get(""), 1);
+    EXPECT_NE(set.FindById(meeting), nullptr);
+}
+
+TEST_F(DataSetTest, TextsRoundTripByteForByte) {
+    int32_t genre = AddGenre(Categories()[0]->id, "表示:ソフト 100%");
+    const std::string texts[] = {
+        "a:b c+d%e",           "10:30 会議 + 50% off", "+2B+20 literally", "表ソ能 \\ '' \"",
+        "ｶﾀｶﾅ half-width", std::string(255, 'x'),
+    };
+    for (const std::string& text : texts) ASSERT_EQ(AddSchedule(20261210, genre, text), 1) << text;
+    ScheduleSet schedules(*context);
+    ASSERT_EQ(schedules.Get(""), 1);
+    ASSERT_EQ(schedules.records.size(), std::size(texts));
+    for (size_t i = 0; i < std::size(texts); ++i) EXPECT_EQ(FieldText(schedules.records[i]->text), texts[i]);
+    EXPECT_STREQ(schedules.records[0]->genreName, "表示:ソフト 100%");
+
+    DateInfoRecord day;
+    day.date = 20261210;
+    CopyToField(day.name, "創立記念日: 全社 +休業");
+    DateInfoSet dates(*context);
+    ASSERT_EQ(dates.Set(day), 1);
+    CopyToField(day.name, "創立記念日");  // a second SET 3 of a day replaces it
+    day.holiday = 1;
+    ASSERT_EQ(dates.Set(day), 1);
+    ASSERT_EQ(dates.Get(""), 1);
+    ASSERT_EQ(dates.records.size(), 1u);
+    EXPECT_STREQ(dates.records[0]->name, "創立記念日");
+    EXPECT_EQ(dates.records[0]->holiday, 1);
+}
+
+TEST_F(DataSetTest, CountByGenreIncludesBothRangeEnds) {
+    int32_t work = Categories()[0]->id;
+    int32_t a = AddGenre(work, "A");
+    int32_t b = AddGenre(work, "B");
+    ASSERT_EQ(AddSchedule(20261130, a, "before"), 1);
+    ASSERT_EQ(AddSchedule(20261201, a, "first day"), 1);
+    ASSERT_EQ(AddSchedule(20261231, a, "last day"), 1);
+    ASSERT_EQ(AddSchedule(20261231, b, "last day too"), 1);
+    ASSERT_EQ(AddSchedule(20270101, b, "after"), 1);
+    ScheduleSet schedules(*context);
+    ASSERT_EQ(schedules.Get(""), 1);
+    auto counts = schedules.CountByGenre(20261201, 20261231);
+    EXPECT_EQ(counts, (std::map<int32_t, int32_t>{{a, 2}, {b, 1}}));
+    EXPECT_TRUE(schedules.CountByGenre(20270102, 20271231).empty());
+    EXPECT_EQ(schedules.CountByGenre(20261130, 20261130), (std::map<int32_t, int32_t>{{a, 1}}));
+}
+
+TEST_F(DataSetTest, LoadMasksRunTheirStepsWithTheirTexts) {
+    ScheduleStore store(*context);
+    struct Case {
+        uint32_t mask;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {0xFFFF,
+         {"サーバーとの接続を確認中...", "サーバーとの接続を確認中... 完了", "スケジュール を取得中...",
+          "スケジュール を取得中... 完了", "スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了",
+          "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
+        {14,
+         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "スケジュール区分 を取得中...",
+          "スケジュール区分 を取得中... 完了", "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
+        {10,
+         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "祝日マスタ を取得中...",
+          "祝日マスタ を取得中... 完了"}},
+        {4, {"スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> texts;
+        EXPECT_EQ(store.RunLoad(c.mask, [&](const char* text) { texts.push_back(text); }), 0);
+        EXPECT_EQ(texts, c.texts) << "mask " << c.mask;
+    }
+    EXPECT_EQ(store.categories.records.size(), 2u);
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(DataSetTest, UnreachableServerEndsTheLoadAfterOneMessage) {
+    server->Stop();
+    ScheduleStore store(*context);
+    std::vector<std::string> texts;
+    store.RunLoad(kLoadEverything, [&](const char* text) { texts.push_back(text); });
+    EXPECT_EQ(texts, (std::vector<std::string>{"サーバーとの接続を確認中...", "サーバーとの接続を確認中... 完了"}));
+    EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"Connect失敗"});
+}
+
+}  // namespace

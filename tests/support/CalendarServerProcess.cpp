@@ -1,0 +1,172 @@
+#include "tests/support/CalendarServerProcess.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#ifndef RDZ_CALENDAR_SERVER
+#error "RDZ_CALENDAR_SERVER must name the native calendar-server program"
+#endif
+#ifndef RDZ_TEST_TMP
+#error "RDZ_TEST_TMP must name a Unix folder for test files"
+#endif
+
+namespace {
+
+std::string ReadWholeFile(const std::string& unixPath) {
+    std::ifstream in(WindowsPathOf(unixPath), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string ShellQuote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    return quoted + "'";
+}
+
+namespace {
+
+// Quotes one argument the way the Windows command-line parser (which Wine
+// applies before it starts a Unix program) reads it back.
+std::string QuoteWindowsArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+}  // namespace
+
+bool RunShell(const std::string& script, unsigned timeoutMs) {
+    // Wine starts Unix programs but gives no process handle to wait on: the
+    // script reports its end (and exit status) in a file of its own.
+    static std::atomic<int> counter{0};
+    const std::string done = std::string(RDZ_TEST_TMP) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(counter++) + ".done";
+    std::string wrapped = "mkdir -p " + ShellQuote(RDZ_TEST_TMP) + "\n(\n" + script + "\n)\necho $? >" +
+                          ShellQuote(done + ".part") + " && mv " + ShellQuote(done + ".part") + " " +
+                          ShellQuote(done) + "\n";
+    std::string command = "/bin/sh -c " + QuoteWindowsArgument(wrapped);
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::string windowsDone = WindowsPathOf(done);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (GetFileAttributesA(windowsDone.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            std::string status = ReadWholeFile(done);
+            DeleteFileA(windowsDone.c_str());
+            return status.rfind("0", 0) == 0;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+namespace {
+
+std::string NewFolder() {
+    static std::atomic<int> counter{0};
+    return std::string(RDZ_TEST_TMP) + "/server-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(counter++);
+}
+
+}  // namespace
+
+CalendarServerProcess::CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands)
+    : folder_(NewFolder()) {
+    const std::string server = ShellQuote(RDZ_CALENDAR_SERVER);
+    const std::string database = folder_ + "/calendar.db";
+    std::string setup;
+    for (const std::vector<std::string>& command : setupCommands) {
+        if (command.empty()) continue;
+        setup += server + " " + ShellQuote(command[0]) + " --db " + ShellQuote(database);
+        for (size_t i = 1; i < command.size(); ++i) setup += " " + ShellQuote(command[i]);
+        setup += " >>setup.out 2>>setup.err || exit 1\n";
+    }
+    Start(setup, RDZ_CALENDAR_SERVER, database);
+}
+
+CalendarServerProcess::CalendarServerProcess(const std::string& serverProgram, const std::string& existingDatabase)
+    : folder_(NewFolder()) {
+    Start("", serverProgram, existingDatabase);
+}
+
+void CalendarServerProcess::Start(const std::string& setupScript, const std::string& serverProgram,
+                                  const std::string& database) {
+    std::string script = "rm -rf " + ShellQuote(folder_) + " && mkdir -p " + ShellQuote(folder_) + " && cd " +
+                         ShellQuote(folder_) + " || exit 1\n" + setupScript;
+    // The time limit is a safety net: a server whose test died never
+    // outlives the test run by long.
+    script += "timeout 600 " + ShellQuote(serverProgram) + " serve --db " + ShellQuote(database) +
+              " --port 0 >listening.txt 2>server.log </dev/null &\necho $! >server.pid\n";
+    if (!RunShell(script)) return;
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string line = ReadWholeFile(folder_ + "/listening.txt");
+        size_t colon = line.rfind(':');
+        if (line.find("listening on") != std::string::npos && colon != std::string::npos && line.back() == '\n') {
+            port_ = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
+            running_ = true;
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+CalendarServerProcess::~CalendarServerProcess() {
+    Stop();
+    RunShell("rm -rf " + ShellQuote(folder_));
+}
+
+void CalendarServerProcess::Stop() {
+    if (!running_) return;
+    running_ = false;
+    const std::string pidFile = ShellQuote(folder_ + "/server.pid");
+    RunShell("pid=$(cat " + pidFile + ") && kill -TERM $pid 2>/dev/null; "
+             "for i in $(seq 1 200); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.05; done; kill -KILL $pid");
+}
+
+std::string CalendarServerProcess::Log() const {
+    return ReadWholeFile(folder_ + "/setup.err") + ReadWholeFile(folder_ + "/server.log");
+}

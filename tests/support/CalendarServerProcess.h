@@ -1,0 +1,42 @@
+// The real calendar server, a native Linux program, run from a Windows test
+// under Wine: Wine starts Unix programs, so the test starts it through
+// /bin/sh with a fresh database in a folder of its own, on a free port.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CalendarServerProcess {
+public:
+    // `setupCommands` are run first, in order, as "calendar-server COMMAND
+    // --db DB ARGS..." (each a command word and its arguments, e.g.
+    // {"add-category", "業務", "業務"}); then the server starts.
+    explicit CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands = {});
+    // Serves an existing database with the given server program; the
+    // database is left in place.
+    CalendarServerProcess(const std::string& serverProgram, const std::string& existingDatabase);
+    ~CalendarServerProcess();
+    CalendarServerProcess(const CalendarServerProcess&) = delete;
+    CalendarServerProcess& operator=(const CalendarServerProcess&) = delete;
+
+    // 0 when the server did not come up.
+    unsigned short Port() const { return port_; }
+    // Ends the server (SIGTERM) and waits until it has gone.
+    void Stop();
+    // What the server logged so far.
+    std::string Log() const;
+
+private:
+    void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database);
+
+    std::string folder_;  // Unix path
+    unsigned short port_ = 0;
+    bool running_ = false;
+};
+
+// A Unix path as Wine sees it (drive Z: is the Unix root).
+std::string WindowsPathOf(const std::string& unixPath);
+// Runs `/bin/sh -c script` and waits for it (at most `timeoutMs`).
+bool RunShell(const std::string& script, unsigned timeoutMs = 60000);
+// Quotes a word for /bin/sh.
+std::string ShellQuote(const std::string& word);
