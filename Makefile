@@ -29,6 +29,8 @@ bootstrap:
 
 bench: build
 	build/native/bench/wire_bench
+	if [ -x build/native/bench/server/server_bench ]; then build/native/bench/server/server_bench; fi
+	scripts/bench-win64.sh build/win64
 
 fuzz: build
 	for f in build/native/fuzz/*[a-z]; do \

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# bench-win64.sh [BUILD_DIR]
+# Runs the x86_64 build's benchmarks under Wine with one wineserver.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-build/win64}
+"$here/wine-prefix.sh" "$build"
+. "$here/wine-env.sh" "$build"
+"$RDZ_WINESERVER" -p
+status=0
+"$here/wine-run.sh" "$build" "$build/bench/load_bench.exe" || status=$?
+"$RDZ_WINESERVER" -k 2>/dev/null || true
+exit $status
