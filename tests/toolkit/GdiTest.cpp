@@ -11,7 +11,7 @@ namespace {
 class GdiSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = CreateWindowExA(0, "STATIC", "gdi", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr, nullptr,
+        window_ = CreateWindowExA(0, "STATIC", "gdi", WS_POPUP, 10, 10, 200, 100, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window_, nullptr);
     }
