@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,13 +74,25 @@ std::string_view FieldText(const char (&field)[N]) {
 // into `text`.
 std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator);
 
+// Position of the next CR LF at or after `from`, or npos.
+inline size_t FindLineEnd(std::string_view text, size_t from) {
+    while (from < text.size()) {
+        const void* cr = std::memchr(text.data() + from, '\r', text.size() - from);
+        if (!cr) break;
+        size_t at = static_cast<size_t>(static_cast<const char*>(cr) - text.data());
+        if (at + 1 < text.size() && text[at + 1] == '\n') return at;
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
 // Calls visit(line) for every line of a reply cut at CR LF, the piece after
 // the last CR LF included. Stops early when visit returns false.
 template <typename Visitor>
 void ForEachLine(std::string_view reply, Visitor&& visit) {
     size_t start = 0;
     for (;;) {
-        size_t end = reply.find(kLineEnd, start);
+        size_t end = FindLineEnd(reply, start);
         if (end == std::string_view::npos) {
             visit(reply.substr(start));
             return;

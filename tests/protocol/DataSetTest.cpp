@@ -164,8 +164,24 @@ TEST_F(DataSetTest, GenreOpsAndLookups) {
     removed.id = meeting;
     ASSERT_EQ(set.Set(removed), 1);
 
+    // Op 0 and a delete of an unsaved genre change nothing; a change of an
+    // unsaved genre adds it.
+    CategoryRecord untouched = renamed;
+    untouched.op = OP_NONE;
+    CopyToField(untouched.name, "ignored");
+    ASSERT_EQ(set.Set(untouched), 1);
+    CategoryRecord unsaved = renamed;
+    unsaved.op = OP_DELETE;
+    unsaved.id = 0;
+    ASSERT_EQ(set.Set(unsaved), 1);
+    unsaved.op = OP_CHANGE;
+    CopyToField(unsaved.name, "健診");
+    CopyToField(unsaved.shortName, "健診");
+    unsaved.parentId = home;
+    ASSERT_EQ(set.Set(unsaved), 1);
+
     ASSERT_EQ(set.Get(""), 1);
-    EXPECT_EQ(set.ListAll().size(), 4u);
+    EXPECT_EQ(set.ListAll().size(), 5u);
     EXPECT_EQ(set.ListByLevel(LEVEL_CATEGORY).size(), 2u);
     auto workGenres = set.ListByParent(work);
     ASSERT_EQ(workGenres.size(), 1u);
@@ -174,7 +190,10 @@ TEST_F(DataSetTest, GenreOpsAndLookups) {
     EXPECT_EQ(set.FindById(travel), workGenres[0]);
     EXPECT_EQ(set.FindById(meeting), nullptr);
     EXPECT_EQ(set.FindById(0), nullptr);
-    EXPECT_EQ(set.ListByParent(home).size(), 1u);
+    auto homeGenres = set.ListByParent(home);
+    ASSERT_EQ(homeGenres.size(), 2u);
+    EXPECT_STREQ(homeGenres[1]->name, "健診");
+    EXPECT_TRUE(boxes.Shown().empty());
 }
 
 TEST_F(DataSetTest, GenreWithSchedulesIsNotDeleted) {
