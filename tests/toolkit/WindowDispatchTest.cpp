@@ -2,6 +2,7 @@
 // dispatch and default processing, the quit rule, notification reflection
 // and superclassed controls.
 #include "toolkit/Dialog.h"
+#include "toolkit/Services.h"
 #include "toolkit/Window.h"
 
 #include "tests/support/WindowTestSupport.h"
@@ -215,6 +216,76 @@ TEST_F(WindowTest, TimerReachesOnMessageWithItsRawParameters) {
     EXPECT_EQ(window.timers[0].wParam, 42u);
     EXPECT_EQ(window.timers[0].lParam, 0);
     EXPECT_EQ(window.timers[0].dispatchResult, 0);  // no handler of its own
+    DestroyWindow(handle);
+}
+
+// Handlers that get argument objects built around the message's handles.
+class ArgumentProbe : public WindowBase {
+public:
+    LRESULT OnEraseBkgnd(Dc& dc) override {
+        erasedDc = dc.Handle();
+        result = 1;
+        return 1;
+    }
+    LRESULT OnInitMenuPopup(Menu& menu, UINT position, BOOL isWindowMenu) override {
+        popup = menu.Handle();
+        popupPosition = position;
+        popupIsWindowMenu = isWindowMenu;
+        return 1;
+    }
+    LRESULT OnPaint(PaintDc& dc) override {
+        paintedDc = dc.Handle();
+        return 1;
+    }
+    LRESULT OnToolTipText(NMHDR* header) override {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        lstrcpynA(info->szText, "ヒント", sizeof info->szText);
+        return 1;
+    }
+    LRESULT OnNotify(WPARAM, NMHDR*) override {
+        ++notifications;
+        return 0;
+    }
+    HDC erasedDc = nullptr;
+    HDC paintedDc = nullptr;
+    HMENU popup = nullptr;
+    UINT popupPosition = 0;
+    BOOL popupIsWindowMenu = FALSE;
+    int notifications = 0;
+};
+
+TEST_F(WindowTest, HandlersGetArgumentObjectsAroundTheMessagesHandles) {
+    ArgumentProbe window;
+    HWND handle = window.Create(0, "QxKit_Window", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                GetInstance(), nullptr);
+    ASSERT_TRUE(handle);
+
+    HDC dc = GetDC(handle);
+    EXPECT_EQ(SendMessageA(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    EXPECT_EQ(window.erasedDc, dc);
+    ReleaseDC(handle, dc);
+
+    HMENU menu = CreatePopupMenu();
+    SendMessageA(handle, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(3, 1));
+    EXPECT_EQ(window.popup, menu);
+    EXPECT_EQ(window.popupPosition, 3u);
+    EXPECT_TRUE(window.popupIsWindowMenu);
+    EXPECT_TRUE(IsMenu(menu));  // borrowed, not destroyed
+    DestroyMenu(menu);
+
+    // (A hidden window is not painted by UpdateWindow: send the message.)
+    InvalidateRect(handle, nullptr, FALSE);
+    SendMessageA(handle, WM_PAINT, 0, 0);
+    EXPECT_TRUE(window.paintedDc);
+    EXPECT_FALSE(GetUpdateRect(handle, nullptr, FALSE));  // the paint DC validated it
+
+    // A tool tip's text request is answered by OnToolTipText alone.
+    NMTTDISPINFOA request{};
+    request.hdr.hwndFrom = handle;
+    request.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(handle, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&request));
+    EXPECT_STREQ(request.szText, "ヒント");
+    EXPECT_EQ(window.notifications, 0);
     DestroyWindow(handle);
 }
 
@@ -487,6 +558,72 @@ TEST_F(WindowTest, ToolBarSetCheckedChangesOnlyTheCheckedBit) {
         DestroyWindow(toolbar.Handle());
     }
     DestroyWindow(parent.Handle());
+}
+
+class VetoingTabs : public TabCtrl {
+public:
+    LRESULT OnTcnSelChanging(NMHDR*) override {
+        ++changing;
+        result = 1;
+        return 1;
+    }
+    int changing = 0;
+};
+
+TEST_F(WindowTest, CreatingWrappersMakeTheirControlsUnderToolkitClasses) {
+    ProbeWindow parent;
+    ASSERT_TRUE(CreateToolkitWindow(parent));
+    {
+        VetoingTabs tabs;
+        ASSERT_TRUE(tabs.Create(0, "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 100, parent.Handle(),
+                                reinterpret_cast<HMENU>(104), GetInstance(), nullptr));
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>("1月");
+        EXPECT_EQ(tabs.InsertItem(0, &item), 0);
+        item.pszText = const_cast<char*>("2月");
+        EXPECT_EQ(tabs.InsertItem(1, &item), 1);
+        EXPECT_EQ(tabs.SetCurSel(1), 0);
+        EXPECT_EQ(tabs.GetCurSel(), 1);
+
+        // A click on the first tab asks the tab object, which refuses.
+        RECT first{};
+        ASSERT_TRUE(tabs.GetItemRect(0, &first));
+        LPARAM at = MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2);
+        SendMessageA(tabs.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(tabs.Handle(), WM_LBUTTONUP, 0, at);
+        EXPECT_EQ(tabs.changing, 1);
+        EXPECT_EQ(tabs.GetCurSel(), 1);
+
+        StatusBarCtrl status;
+        ASSERT_TRUE(status.Create(0, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent.Handle(),
+                                  reinterpret_cast<HMENU>(105), GetInstance(), nullptr));
+        status.SendMessage(SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("準備完了"));
+        char text[32] = {};
+        status.SendMessage(SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, "準備完了");
+
+        ToolTipCtrl tips;
+        ASSERT_TRUE(tips.Create(0, "", WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, parent.Handle(), nullptr,
+                                GetInstance(), nullptr));
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = parent.Handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(tabs.Handle());
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        EXPECT_TRUE(tips.AddTool(&tool));
+        EXPECT_EQ(tips.SendMessage(TTM_GETTOOLCOUNT, 0, 0), 1);
+
+        for (WindowBase* control : std::initializer_list<WindowBase*>{&tabs, &status, &tips}) {
+            char className[64] = {};
+            GetClassNameA(control->Handle(), className, sizeof className);
+            EXPECT_EQ(std::string(className), static_cast<ControlWindow*>(control)->ClassName());
+            EXPECT_EQ(WindowBase::FromHandle(control->Handle()), control);
+        }
+        DestroyWindow(tips.Handle());
+        DestroyWindow(parent.Handle());
+    }
 }
 
 // ---------------------------------------------------------------------------
