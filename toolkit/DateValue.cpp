@@ -8,6 +8,54 @@ namespace {
 // 3000): larger steps are refused before they overflow the breakdown.
 constexpr long long kMaxDaysStep = 10000LL * 366;
 
+int KeyOf(const std::tm& local) { return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday; }
+
+// Normalises a date given as year - 1900, month - 1 and a day that may run
+// past the month (day 0 is the last of the previous month) into `date`,
+// through mktime at noon, a time every date has. False when the library
+// cannot represent the date.
+bool NormaliseDate(int year, int month, int day, std::tm* date) {
+    std::tm noon{};
+    noon.tm_year = year;
+    noon.tm_mon = month;
+    noon.tm_mday = day;
+    noon.tm_hour = 12;
+    noon.tm_isdst = -1;  // let the library decide whether daylight saving applies
+    if (std::mktime(&noon) == static_cast<time_t>(-1)) return false;
+    *date = noon;
+    return true;
+}
+
+// The time of `hour`:`minute`:`second` on the (normalised) `date`. Where a
+// daylight-saving change skips that time (in some zones midnight itself),
+// mktime may land on the neighbouring date; the result is then moved by
+// whole hours back onto the date: the first time after the gap. False when
+// the library cannot represent the time.
+bool TimeOnDate(const std::tm& date, int hour, int minute, int second, time_t* result) {
+    std::tm wanted{};
+    wanted.tm_year = date.tm_year;
+    wanted.tm_mon = date.tm_mon;
+    wanted.tm_mday = date.tm_mday;
+    wanted.tm_hour = hour;
+    wanted.tm_min = minute;
+    wanted.tm_sec = second;
+    wanted.tm_isdst = -1;
+    const int wantedKey = KeyOf(date);
+    time_t time = std::mktime(&wanted);
+    if (time == static_cast<time_t>(-1)) return false;
+    for (int correction = 0; correction < 4; ++correction) {
+        const std::tm* local = std::localtime(&time);
+        if (!local) return false;
+        int key = KeyOf(*local);
+        if (key == wantedKey) {
+            *result = time;
+            return true;
+        }
+        time += key < wantedKey ? 3600 : -3600;
+    }
+    return false;
+}
+
 }  // namespace
 
 DateValue::DateValue() : time_(std::time(nullptr)) {}
@@ -21,15 +69,9 @@ std::tm DateValue::Local() const {
 
 int DateValue::SetDate(int year, int month, int day) {
     if (year < 1900 || year > 9999 || month < -120000 || month > 120000) return 0;
-    std::tm date{};
-    date.tm_year = year - 1900;
-    date.tm_mon = month - 1;
-    date.tm_mday = day;
-    // Let the library decide whether daylight saving applies on that date;
-    // claiming standard time would put a summer date at 01:00.
-    date.tm_isdst = -1;
-    time_t midnight = std::mktime(&date);
-    if (midnight == static_cast<time_t>(-1)) return 0;
+    std::tm date;
+    time_t midnight;
+    if (!NormaliseDate(year - 1900, month - 1, day, &date) || !TimeOnDate(date, 0, 0, 0, &midnight)) return 0;
     time_ = midnight;
     return 1;
 }
@@ -43,20 +85,22 @@ int DateValue::Hour() const { return Local().tm_hour; }
 int DateValue::DateKey(int form) const {
     if (form != 1) return 0;
     std::tm local = Local();
-    return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+    return KeyOf(local);
 }
 
 time_t DateValue::StepDays(int days) {
     std::tm local = Local();
     long long day = static_cast<long long>(local.tm_mday) + days;
     if (days < -kMaxDaysStep || days > kMaxDaysStep || day < INT_MIN || day > INT_MAX) return 0;
-    // Step the day of the month and let mktime carry into month and year: the
-    // result is the same time of day on the target date whether or not a
-    // daylight-saving change lies between (where a day is not 86,400 s).
-    local.tm_mday = static_cast<int>(day);
-    local.tm_isdst = -1;
-    time_t moved = std::mktime(&local);
-    if (moved == static_cast<time_t>(-1)) return 0;
+    // Step the day of the month and let the library carry into month and
+    // year: the result is the same time of day on the target date whether or
+    // not a daylight-saving change lies between (where a day is not 86,400 s).
+    std::tm date;
+    time_t moved;
+    if (!NormaliseDate(local.tm_year, local.tm_mon, static_cast<int>(day), &date) ||
+        !TimeOnDate(date, local.tm_hour, local.tm_min, local.tm_sec, &moved)) {
+        return 0;
+    }
     time_t change = moved - time_;
     time_ = moved;
     return change;

@@ -419,9 +419,10 @@ public:
 
     time_t Time() const { return time_; }
 
-    // Local midnight of the date (month 1-12); the date is normalised like
-    // mktime does (day 0 is the last day of the previous month). Returns 1,
-    // or 0 and keeps the old value when the date cannot be represented.
+    // Local midnight of the date (month 1-12), or the first time after it
+    // where a daylight-saving change skips midnight; the date is normalised
+    // like mktime does (day 0 is the last day of the previous month). Returns
+    // 1, or 0 and keeps the old value when the date cannot be represented.
     int SetDate(int year, int month, int day);
 
     int Year() const;
@@ -433,8 +434,10 @@ public:
     // Form 1: year * 10000 + month * 100 + day; any other form gives 0.
     int DateKey(int form) const;
 
-    // Moves n calendar days forward (negative n: backward). Returns the
-    // signed change in seconds.
+    // Moves n calendar days forward (negative n: backward), keeping the time
+    // of day (or taking the first time after it that the target date has).
+    // Returns the signed change in seconds; 0 when the result could not be
+    // represented (the value is then kept).
     time_t AddDays(int n);
     // Moves n calendar days backward. Returns the signed change in seconds.
     time_t SubtractDays(int n);
