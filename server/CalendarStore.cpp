@@ -285,7 +285,9 @@ std::optional<Failure> CalendarStore::ApplySchedule(const ScheduleChange& change
 std::optional<Failure> CalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
     if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
     SqliteWriteTransaction transaction(connection_);
-    std::optional<int64_t> level = change.id == 0 ? std::nullopt : LevelOf(change.id);
+    // An add gets a new id; the id it carries means nothing.
+    bool adding = change.op == OP_ADD || change.id == 0;
+    std::optional<int64_t> level = adding ? std::nullopt : LevelOf(change.id);
     if (level && *level != LEVEL_GENRE) {
         return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
                                               " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
@@ -306,7 +308,6 @@ std::optional<Failure> CalendarStore::ApplyGenre(const GenreChange& change, cons
         transaction.Commit();
         return std::nullopt;
     }
-    bool adding = change.op == OP_ADD || change.id == 0;
     if (!adding && !level) {
         return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
                                                 ")がありません。ほかの人が削除した可能性があります");

@@ -204,13 +204,17 @@ TEST_F(CalendarServerTest, GenresAreAddedChangedAndDeletedUnderCategories) {
     EXPECT_EQ(FieldText(changed.shortName), "旅行");
     EXPECT_EQ(changed.parentId, home_);
 
+    // An add ignores the id it carries, even one of a category.
+    ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_ADD, work_, LEVEL_GENRE, home_, "New", "New"))));
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 6u);
+
     ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, home_, "", ""))));
-    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 4u);
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 5u);
     // Deleting it again, or id 0, or op 0: success, nothing happens.
     EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, home_, "", ""))));
     EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_DELETE, 0, LEVEL_GENRE, home_, "", ""))));
     EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_NONE, 0, LEVEL_GENRE, home_, "x", "x"))));
-    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 4u);
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 5u);
 }
 
 TEST_F(CalendarServerTest, GenreWithSchedulesIsNotDeletedAndTheMessageSaysHowMany) {
