@@ -56,7 +56,6 @@ void ControlWindow::Superclass(DWORD iccBits, const char* baseClass, const char*
     windowClass.lpfnWndProc = &ControlWindow::ControlProc;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = className;
-    windowClass.lpszMenuName = nullptr;
     // Registered once per process; later registrations fail and are harmless.
     RegisterClassExA(&windowClass);
 }
@@ -70,7 +69,8 @@ HWND ControlWindow::Create(DWORD exStyle, const char* windowName, DWORD style, i
 LRESULT CALLBACK ControlWindow::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* object = dynamic_cast<ControlWindow*>(FromHandle(window));
     if (object) {
-        LRESULT controlResult = CallWindowProcA(object->baseProc, window, message, wParam, lParam);
+        WNDPROC base = object->baseProc ? object->baseProc : &DefWindowProcA;
+        LRESULT controlResult = CallWindowProcA(base, window, message, wParam, lParam);
         object->result = 0;
         if (object->Dispatch(window, message, wParam, lParam)) return controlResult;
         if (object->OnMessage(window, message, wParam, lParam)) return 1;
@@ -81,7 +81,7 @@ LRESULT CALLBACK ControlWindow::ControlProc(HWND window, UINT message, WPARAM wP
     if (creating && !FromHandle(window)) {
         // The first message of a new control: the control initialises itself,
         // then the object is attached and sees the message too.
-        CallWindowProcA(creating->baseProc, window, message, wParam, lParam);
+        if (creating->baseProc) CallWindowProcA(creating->baseProc, window, message, wParam, lParam);
         return WindowProc(window, message, wParam, lParam);
     }
 

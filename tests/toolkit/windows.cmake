@@ -10,21 +10,17 @@ rdz_add_test(NAME toolkit_dialog_test
 
 # The entry point needs whole programs: each of these defines one application
 # object (or none) and reports through the file named by RDZ_ENTRY_LOG.
-set(toolkit_entry_programs)
-foreach(program no_application init_fails without_run runs_loop)
-    string(REPLACE "_" ";" words ${program})
-    set(source "")
-    foreach(word ${words})
-        string(SUBSTRING ${word} 0 1 first)
-        string(TOUPPER ${first} first)
-        string(SUBSTRING ${word} 1 -1 rest)
-        string(APPEND source ${first}${rest})
-    endforeach()
-    add_executable(toolkit_entry_${program} WIN32 entry/Entry${source}.cpp $<TARGET_OBJECTS:rdz_toolkit_strings>)
-    target_include_directories(toolkit_entry_${program} PRIVATE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(toolkit_entry_${program} PRIVATE rdz_toolkit)
-    list(APPEND toolkit_entry_programs toolkit_entry_${program})
-endforeach()
+function(toolkit_entry_program name source)
+    add_executable(${name} WIN32 entry/${source} $<TARGET_OBJECTS:rdz_toolkit_strings>)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE rdz_toolkit)
+endfunction()
+toolkit_entry_program(toolkit_entry_no_application EntryNoApplication.cpp)
+toolkit_entry_program(toolkit_entry_init_fails EntryInitFails.cpp)
+toolkit_entry_program(toolkit_entry_without_run EntryWithoutRun.cpp)
+toolkit_entry_program(toolkit_entry_runs_loop EntryRunsLoop.cpp)
+set(toolkit_entry_programs toolkit_entry_no_application toolkit_entry_init_fails toolkit_entry_without_run
+    toolkit_entry_runs_loop)
 # Without an application object nothing pulls the entry point out of the
 # library: ask the linker for it.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
