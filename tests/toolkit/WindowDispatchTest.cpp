@@ -121,6 +121,29 @@ TEST_F(WindowTest, ObjectIsAttachedBeforeWindowCreateAndCreateReturnsTheHandle) 
     DestroyWindow(handle);
 }
 
+class ParentMakingChild : public WindowBase {
+public:
+    LRESULT OnCreate(CREATESTRUCTA*) override {
+        child = std::make_unique<ProbeWindow>();
+        childWindow = child->Create(0, "QxKit_Window", "", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr, GetInstance(),
+                                    nullptr);
+        return 0;
+    }
+    std::unique_ptr<ProbeWindow> child;
+    HWND childWindow = nullptr;
+};
+
+TEST_F(WindowTest, ChildCreatedWhileItsParentIsBeingCreatedGetsItsOwnObject) {
+    ParentMakingChild parent;
+    HWND handle = CreateToolkitWindow(parent);
+    ASSERT_TRUE(handle && parent.childWindow);
+    EXPECT_EQ(WindowBase::FromHandle(handle), &parent);
+    EXPECT_EQ(WindowBase::FromHandle(parent.childWindow), parent.child.get());
+    EXPECT_EQ(parent.child->handleAtCreate, parent.childWindow);
+    EXPECT_EQ(::GetParent(parent.childWindow), handle);
+    DestroyWindow(handle);
+}
+
 TEST_F(WindowTest, FailedCreateLeavesNoObjectMarkedForTheNextWindow) {
     ProbeWindow failed;
     HWND none = failed.Create(0, "NoSuchWindowClass", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
