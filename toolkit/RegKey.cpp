@@ -81,7 +81,9 @@ LONG RegKey::DeleteTree() {
     DWORD maxLength = 0;
     LONG result = QueryInfo(&subKeys, &maxLength);
     if (result != ERROR_SUCCESS) return result;
-    std::vector<char> name(static_cast<size_t>(maxLength) + 1);
+    // The longest name is reported in characters; a double-byte character
+    // takes two bytes of the ANSI name.
+    std::vector<char> name(static_cast<size_t>(maxLength) * 2 + 1);
     // From the last index down, so deleting a subkey never shifts the ones
     // still to be visited.
     for (DWORD index = subKeys; index-- > 0;) {

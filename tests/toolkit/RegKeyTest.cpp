@@ -132,7 +132,7 @@ TEST_F(DeleteTreeTest, ASubkeyThatCannotBeOpenedStopsTheDeletionAndIsReported) {
 // character: a buffer of that length + 1 bytes is too small and enumeration
 // fails with ERROR_MORE_DATA. Enable once DeleteTree sizes its buffer for
 // double-byte names.
-TEST_F(DeleteTreeTest, DISABLED_RemovesSubkeysWithJapaneseNames) {
+TEST_F(DeleteTreeTest, RemovesSubkeysWithJapaneseNames) {
     MakeKey(root_ + "\\日本語の名前のサブキー\\予定");
     RegKey key;
     ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, root_.c_str(), KEY_READ | KEY_WRITE), ERROR_SUCCESS);
