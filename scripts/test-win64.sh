@@ -8,7 +8,7 @@ build=${1:-build/win64}
 shift || true
 
 if [ -z "${RDZ_INSIDE_XVFB:-}" ]; then
-    RDZ_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$@"
+    RDZ_INSIDE_XVFB=1 exec "$here/with-xvfb.sh" "$0" "$build" "$@"
 fi
 
 "$here/wine-prefix.sh" "$build"
