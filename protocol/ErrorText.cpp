@@ -1,6 +1,7 @@
 #include "protocol/ErrorText.h"
 
 #include "resources/ToolkitResource.h"
+#include "toolkit/Application.h"
 #include "toolkit/Services.h"
 
 #include <memory>
@@ -18,7 +19,7 @@ DWORD ErrorText::Format(DWORD code, LONG_PTR argument1, LONG_PTR argument2) {
         FormatSystemMessage(GetLastError());
     } else if (code_ >= kCodeMark + 1 && code_ <= kCodeMark + 7) {
         UINT id = IDS_TOOLKIT_ALREADY_OPEN + (code_ - kCodeMark - 1);
-        std::string format = LoadString(GetModuleHandleA(nullptr), id);
+        std::string format = LoadString(GetInstance(), id);
         // wsprintfA writes at most 1024 bytes, the size of the buffer.
         wsprintfA(text_, format.c_str(), argument1, argument2);
     } else {
