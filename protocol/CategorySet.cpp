@@ -1,13 +1,7 @@
 #include "protocol/CategorySet.h"
 
 int CategorySet::Get(const std::string& condition) {
-    return FetchRecords(
-        DATASET_CATEGORIES, condition, kCaptionGetCategories, [this] { records.clear(); },
-        [this](std::string_view line) {
-            auto record = std::make_unique<CategoryRecord>();
-            ParseCategoryRecord(line, *record);
-            records.push_back(std::move(record));
-        });
+    return FetchRecords(DATASET_CATEGORIES, condition, kCaptionGetCategories, records, &ParseCategoryRecord);
 }
 
 int CategorySet::Set(const CategoryRecord& record) {

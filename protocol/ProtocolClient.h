@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Failure captions of the requests.
 inline constexpr const char* kCaptionHello = "HELLO失敗";
@@ -41,12 +43,12 @@ public:
     const TcpSocket& Socket() const { return *socket_; }
 
 protected:
-    // GET of one data set: on success calls `replace` (the caller drops its
-    // old records there) and then `onRecordLine` for every record line, in
-    // order; returns 1. On failure returns 0 and calls neither.
-    template <typename Replace, typename OnRecordLine>
-    int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption, Replace&& replace,
-                     OnRecordLine&& onRecordLine);
+    // GET of one data set: on a success reply replaces `records` by one
+    // zero-filled record per record line, filled by `parse`, in order, and
+    // returns 1. On failure returns 0 and leaves `records` as they were.
+    template <typename Record>
+    int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
+                     std::vector<std::unique_ptr<Record>>& records, void (*parse)(std::string_view, Record&));
     // SET of one record body; 1 on a success reply, else 0.
     int SendRecord(int dataSet, const std::string& body);
 
@@ -58,12 +60,17 @@ private:
     std::unique_ptr<TcpSocket> socket_;
 };
 
-template <typename Replace, typename OnRecordLine>
+template <typename Record>
 int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
-                                 Replace&& replace, OnRecordLine&& onRecordLine) {
+                                 std::vector<std::unique_ptr<Record>>& records,
+                                 void (*parse)(std::string_view, Record&)) {
     ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
     if (!result.success) return 0;
-    replace();
-    ForEachRecordLine(result.reply, onRecordLine);
+    records.clear();
+    ForEachRecordLine(result.reply, [&](std::string_view line) {
+        auto record = std::make_unique<Record>();
+        parse(line, *record);
+        records.push_back(std::move(record));
+    });
     return 1;
 }

@@ -1,13 +1,7 @@
 #include "protocol/ScheduleSet.h"
 
 int ScheduleSet::Get(const std::string& condition) {
-    return FetchRecords(
-        DATASET_SCHEDULES, condition, kCaptionGetSchedules, [this] { records.clear(); },
-        [this](std::string_view line) {
-            auto record = std::make_unique<ScheduleRecord>();
-            ParseScheduleRecord(line, *record);
-            records.push_back(std::move(record));
-        });
+    return FetchRecords(DATASET_SCHEDULES, condition, kCaptionGetSchedules, records, &ParseScheduleRecord);
 }
 
 int ScheduleSet::Set(const ScheduleRecord& record) {
