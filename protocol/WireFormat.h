@@ -104,7 +104,8 @@ void ForEachLine(std::string_view reply, Visitor&& visit) {
 
 // A record line is any line that contains "DATA".
 inline bool IsRecordLine(std::string_view line) {
-    return line.find("DATA") != std::string_view::npos;
+    // Servers write "DATA" first: check there before searching the line.
+    return line.substr(0, 4) == "DATA" || line.find("DATA") != std::string_view::npos;
 }
 
 // Calls visit(line) for every record line of a reply, in order.
