@@ -49,12 +49,12 @@ size_t FillField(char* field, size_t width, Source&& next) {
     while (next(byte) && byte != 0) {
         if (IsShiftJisLeadByte(byte)) {
             unsigned char trail;
-            if (!next(trail)) {
+            if (!next(trail) || trail == 0) {
                 // A lead byte that ends the text was not cut by us: keep it.
                 if (length < limit) field[length++] = static_cast<char>(byte);
                 break;
             }
-            if (trail == 0 || length + 2 > limit) break;
+            if (length + 2 > limit) break;
             field[length++] = static_cast<char>(byte);
             field[length++] = static_cast<char>(trail);
             continue;
@@ -157,8 +157,31 @@ size_t CopyToField(char* field, size_t width, std::string_view text) {
     });
 }
 
+// Unescapes a text that fits its field whole: decoding never lengthens a
+// text, so nothing is cut and no character boundary needs watching.
+size_t UnescapeFittingText(char* field, size_t width, std::string_view escaped) {
+    const char* in = escaped.data();
+    const size_t size = escaped.size();
+    size_t length = 0;
+    for (size_t pos = 0; pos < size;) {
+        char byte = in[pos];
+        if (byte == '+' && pos + 1 < size) {
+            std::string_view digits = escaped.substr(pos + 1, 2);
+            byte = static_cast<char>(DecodeEscapeBytes(digits));
+            pos += 1 + digits.size();
+        } else {
+            ++pos;
+        }
+        if (byte == '\0') break;
+        field[length++] = byte;
+    }
+    std::memset(field + length, 0, width - length);
+    return length;
+}
+
 size_t UnescapeToField(char* field, size_t width, std::string_view escaped) {
     if (width == 0) return 0;
+    if (escaped.size() < width) return UnescapeFittingText(field, width, escaped);
     size_t pos = 0;
     return FillField(field, width, [&](unsigned char& byte) {
         if (pos >= escaped.size()) return false;
@@ -193,16 +216,17 @@ std::vector<std::string_view> SplitAll(std::string_view text, std::string_view s
 }
 
 RecordFields::RecordFields(std::string_view line) {
+    // Fields are short: one pass over the bytes costs less than a search
+    // call per field.
+    const char* data = line.data();
     size_t start = 0;
-    while (count_ < kMaxFields) {
-        size_t end = line.find(':', start);
-        if (end == std::string_view::npos) {
-            fields_[count_++] = line.substr(start);
-            return;
-        }
-        fields_[count_++] = line.substr(start, end - start);
-        start = end + 1;
+    for (size_t pos = 0; pos < line.size(); ++pos) {
+        if (data[pos] != ':') continue;
+        fields_[count_++] = std::string_view(data + start, pos - start);
+        start = pos + 1;
+        if (count_ == kMaxFields) return;  // later fields are ignored
     }
+    fields_[count_++] = std::string_view(data + start, line.size() - start);
 }
 
 std::string_view RecordFields::Text(size_t index) const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,9 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             category.shortName[sizeof category.shortName - 1] != '\0' || day.host[sizeof day.host - 1] != '\0') {
             std::abort();
         }
-        for (size_t width = 1; width <= 4; ++width) {
-            char field[4];
-            UnescapeToField(field, width, line);
+        // Straight into a field, or unescaped first and then copied: the
+        // same bytes, at every width.
+        for (size_t width = 1; width <= 24; ++width) {
+            char direct[24];
+            char copied[24];
+            size_t a = UnescapeToField(direct, width, line.substr(0, 40));
+            size_t b = CopyToField(copied, width, Unescape(line.substr(0, 40)));
+            if (a != b || std::memcmp(direct, copied, width) != 0) std::abort();
         }
     });
     return 0;

@@ -95,8 +95,9 @@ TEST(CopyToFieldTest, StopsAtAZeroByte) {
 }
 
 TEST(UnescapeToFieldTest, MatchesUnescapeThenCopy) {
-    const char* samples[] = {"a+20b", "+2B+2B", "x+", "x+4", "++41", "%41", "会議+3A室+20Room", "+zzq", "+8", "+82+a0"};
-    for (const char* sample : samples) {
+    const std::string samples[] = {"a+20b", "+2B+2B", "x+", "x+4", "++41", "%41", "会議+3A室+20Room", "+zzq",
+                                   "+8", "+82+a0", "+82+00x", "\x82", "ab\0cd"s, "+", "++", "表+20ソ+20能"};
+    for (const std::string& sample : samples) {
         for (size_t width = 1; width <= 12; ++width) {
             char direct[16];
             char viaString[16];
