@@ -39,19 +39,3 @@ TEST(ErrorTextTest, UnknownCodesSayTheyAreUnsupported) {
     EXPECT_EQ(error.Format(0x42, 0, 0), 0x20000042u);
     EXPECT_STREQ(error.Text(), "サポートされていないエラーコード 0x20000042 が渡されました。");
 }
-
-TEST(StringResourceTest, LoadsTheToolkitTextsAndGivesEmptyForAbsentIds) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    EXPECT_EQ(LoadString(instance, 508), "アプリケーションが登録されていません。");
-    EXPECT_EQ(LoadString(instance, 4242), "");
-}
-
-TEST(IntToStringTest, WritesSignedDecimalAndUnsignedOtherRadixes) {
-    EXPECT_EQ(IntToString(-42, 10), "-42");
-    EXPECT_EQ(IntToString(-42, 16), "ffffffd6");
-    EXPECT_EQ(IntToString(0, 10), "0");
-    EXPECT_EQ(IntToString(255, 2), "11111111");
-    EXPECT_EQ(IntToString(INT32_MIN, 10), "-2147483648");
-    EXPECT_EQ(IntToString(35, 36), "z");
-    EXPECT_EQ(IntToString(7, 1), "");
-}

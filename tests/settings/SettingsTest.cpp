@@ -141,26 +141,4 @@ TEST_F(SettingsTest, MalformedRegistryTextLoadsWithoutFailing) {
     EXPECT_EQ(settings.FormatCategoryStates(), "1,1,1;2,0,1;");
 }
 
-TEST(RegKeyTest, DeleteTreeRemovesNestedKeysDeepestFirst) {
-    const char* root = "Software\\RendezTests\\Tree";
-    {
-        RegKey key;
-        ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, "Software\\RendezTests\\Tree\\a\\b\\c", KEY_ALL_ACCESS), ERROR_SUCCESS);
-        key.WriteDword("v", 1);
-        RegKey sibling;
-        ASSERT_EQ(sibling.CreateKey(HKEY_CURRENT_USER, "Software\\RendezTests\\Tree\\d", KEY_ALL_ACCESS), ERROR_SUCCESS);
-    }
-    RegKey tree;
-    ASSERT_EQ(tree.CreateKey(HKEY_CURRENT_USER, root, KEY_ALL_ACCESS), ERROR_SUCCESS);
-    EXPECT_EQ(tree.SubKeyCount(), 2);
-    EXPECT_EQ(tree.DeleteTree(), ERROR_SUCCESS);
-    tree.Close();
-    HKEY probe = nullptr;
-    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, root, 0, KEY_READ, &probe), ERROR_SUCCESS);
-    RegKey parent;
-    parent.CreateKey(HKEY_CURRENT_USER, "Software\\RendezTests", KEY_ALL_ACCESS);
-    EXPECT_EQ(parent.SubKeyCount(), 0);
-    parent.DeleteTree();
-}
-
 }  // namespace
