@@ -10,9 +10,13 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
             // A modal dialog's object arrives as the initialisation parameter.
             // Only a live window object is taken: a page's parameter is its
             // PROPSHEETPAGE, never an object.
+            // Only a dialog object is attached: any other object keeps its
+            // own window.
             auto* candidate = reinterpret_cast<WindowBase*>(lParam);
             if (!candidate || !IsInList(candidate)) return FALSE;
-            static_cast<DialogBase*>(candidate)->hwnd = window;
+            auto* candidateDialog = dynamic_cast<DialogBase*>(candidate);
+            if (!candidateDialog) return FALSE;
+            candidateDialog->hwnd = window;
             object = candidate;
         }
         auto* dialog = dynamic_cast<DialogBase*>(object);

@@ -162,15 +162,24 @@ TEST(MutexTest, DestroyingAMutexNotOwnedClosesItHarmlessly) {
     const char* name = "RdzToolkitTestMutexNotOwned";
     Mutex first;
     ASSERT_TRUE(first.Create(nullptr, FALSE, name));
+    HANDLE secondHandle = nullptr;
     {
         Mutex second;
-        ASSERT_TRUE(second.Create(nullptr, FALSE, name));
+        secondHandle = second.Create(nullptr, FALSE, name);
+        ASSERT_TRUE(secondHandle);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-        EXPECT_TRUE(second.Close());
-        EXPECT_EQ(second.Handle(), nullptr);
+        // Its destructor releases a mutex it does not own (which fails) and
+        // closes the handle.
     }
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(secondHandle, &flags));  // closed
     EXPECT_EQ(WaitForSingleObject(first.Handle(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     ReleaseMutex(first.Handle());
+
+    Mutex third;  // Close on its own: the handle goes, the destructor has nothing left
+    ASSERT_TRUE(third.Create(nullptr, FALSE, name));
+    EXPECT_TRUE(third.Close());
+    EXPECT_EQ(third.Handle(), nullptr);
 }
 
 }  // namespace

@@ -223,6 +223,23 @@ TEST_F(DialogTest, InitialisationParameterThatIsNoObjectIsIgnored) {
     DestroyWindow(window);
 }
 
+TEST_F(DialogTest, WindowObjectThatIsNoDialogKeepsItsOwnWindow) {
+    RegisterToolkitWindowClass(GetInstance());
+    WindowBase frame;
+    HWND frameWindow = frame.Create(0, "QxKit_Window", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                    nullptr, GetInstance(), nullptr);
+    ASSERT_TRUE(frameWindow);
+    HWND window = CreateDialogParamA(GetInstance(), MAKEINTRESOURCEA(IDD_TEST_DIALOG), nullptr,
+                                     &DialogBase::DialogProc, reinterpret_cast<LPARAM>(&frame));
+    ASSERT_TRUE(window);
+    EXPECT_EQ(frame.Handle(), frameWindow);
+    EXPECT_EQ(WindowBase::FromHandle(frameWindow), &frame);
+    EXPECT_EQ(WindowBase::FromHandle(window), nullptr);
+    DestroyWindow(window);
+    DestroyWindow(frameWindow);
+    EXPECT_TRUE(window_test::TakeQuitMessage());  // the frame headed the window list
+}
+
 TEST_F(DialogTest, AttachingWrappersServeTheirDialogItems) {
     ScriptedDialog dialog(ScriptedDialog::Script::UseWrappers);
     EXPECT_EQ(RunDialog(dialog), IDOK);
