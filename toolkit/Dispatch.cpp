@@ -101,7 +101,8 @@ LRESULT WindowBase::DispatchNotify(WPARAM wParam, NMHDR* header) {
     if (OnNotify(wParam, header)) return 0;
 
     // Reflected to the sending control's own object, whose `result` becomes
-    // the notification's return value.
+    // the notification's return value. A window that names itself as sender
+    // has just been asked: it is not asked twice.
     WindowBase* sender = FromHandle(header->hwndFrom);
     if (!sender || sender == this) return 0;
     sender->result = 0;
