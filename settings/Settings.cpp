@@ -4,6 +4,15 @@
 
 #include "protocol/WireFormat.h"
 
+namespace {
+
+// A placement value: the registry's four bytes read as a signed number.
+LONG ReadPlacement(const RegKey& key, const char* name) {
+    return static_cast<LONG>(key.ReadDword(name, static_cast<DWORD>(Settings::kDefaultPlacement)));
+}
+
+}  // namespace
+
 bool Settings::Load() {
     RegKey key;
     // A failure leaves the key closed: every read below then yields its default.
@@ -11,10 +20,10 @@ bool Settings::Load() {
     szAddress = key.ReadString("szAddress", kDefaultAddress);
     dwPortNo = key.ReadDword("dwPortNo", kDefaultPort);
     dwParam1 = key.ReadDword("dwParam1", kDefaultParam1);
-    dwWindowTop = key.ReadDword("dwWindowTop", kDefaultPlacement);
-    dwWindowLeft = key.ReadDword("dwWindowLeft", kDefaultPlacement);
-    dwWindowWidth = key.ReadDword("dwWindowWidth", kDefaultPlacement);
-    dwWindowHeight = key.ReadDword("dwWindowHeight", kDefaultPlacement);
+    dwWindowTop = ReadPlacement(key, "dwWindowTop");
+    dwWindowLeft = ReadPlacement(key, "dwWindowLeft");
+    dwWindowWidth = ReadPlacement(key, "dwWindowWidth");
+    dwWindowHeight = ReadPlacement(key, "dwWindowHeight");
     ParseCategoryStates(key.ReadString("szCategorySetting", ""));
     return true;
 }
@@ -25,10 +34,10 @@ bool Settings::Save() const {
     key.WriteString("szAddress", szAddress);
     key.WriteDword("dwPortNo", dwPortNo);
     key.WriteDword("dwParam1", dwParam1);
-    key.WriteDword("dwWindowTop", dwWindowTop);
-    key.WriteDword("dwWindowLeft", dwWindowLeft);
-    key.WriteDword("dwWindowWidth", dwWindowWidth);
-    key.WriteDword("dwWindowHeight", dwWindowHeight);
+    key.WriteDword("dwWindowTop", static_cast<DWORD>(dwWindowTop));
+    key.WriteDword("dwWindowLeft", static_cast<DWORD>(dwWindowLeft));
+    key.WriteDword("dwWindowWidth", static_cast<DWORD>(dwWindowWidth));
+    key.WriteDword("dwWindowHeight", static_cast<DWORD>(dwWindowHeight));
     key.WriteString("szCategorySetting", FormatCategoryStates());
     return true;
 }

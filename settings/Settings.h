@@ -33,7 +33,7 @@ public:
     static constexpr const char* kDefaultAddress = "localhost";
     static constexpr DWORD kDefaultPort = 54321;
     static constexpr DWORD kDefaultParam1 = P1_USE_TRAY | P1_SHOW_TOOLBAR | P1_SHOW_STATUSBAR | P1_CLOSE_TO_TRAY;
-    static constexpr DWORD kDefaultPlacement = 0x80000000;  // CW_USEDEFAULT
+    static constexpr LONG kDefaultPlacement = CW_USEDEFAULT;  // 0x80000000
 
     Settings() = default;
     virtual ~Settings() = default;
@@ -56,10 +56,12 @@ public:
     std::string szAddress;
     DWORD dwPortNo = 0;
     DWORD dwParam1 = 0;
-    DWORD dwWindowTop = 0;
-    DWORD dwWindowLeft = 0;
-    DWORD dwWindowWidth = 0;
-    DWORD dwWindowHeight = 0;
+    // Screen coordinates and sizes: signed, a window may sit left of or above
+    // the primary screen.
+    LONG dwWindowTop = 0;
+    LONG dwWindowLeft = 0;
+    LONG dwWindowWidth = 0;
+    LONG dwWindowHeight = 0;
     // Keyed by id. The tree's lookups may create keys without an entry; they
     // count as no state and are not saved.
     std::map<int32_t, std::unique_ptr<CategoryState>> categoryStates;

@@ -6,13 +6,23 @@
 
 #include <string>
 
+// The system's own text for a code, as the user should see it.
+std::string SystemText(DWORD code) {
+    char text[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x400, text,
+                   sizeof text, nullptr);
+    return text;
+}
+
 TEST(ErrorTextTest, SystemMessagesComeFromTheSystem) {
     ErrorText& error = ErrorText::Shared();
     EXPECT_EQ(&error, &ErrorText::Shared());
     EXPECT_EQ(error.Format(8, WSAECONNREFUSED, 0), 0x20000008u);
     std::string refused = error.Text();
-    EXPECT_FALSE(refused.empty());
+    ASSERT_FALSE(SystemText(WSAECONNREFUSED).empty());
+    EXPECT_EQ(refused, SystemText(WSAECONNREFUSED));
     error.Format(ErrorText::kSystemMessage, WSAHOST_NOT_FOUND, 0);
+    EXPECT_EQ(std::string(error.Text()), SystemText(WSAHOST_NOT_FOUND));
     EXPECT_NE(std::string(error.Text()), refused);
     // A code the system has no text for still gets a text of its own.
     error.Format(ErrorText::kSystemMessage, 0x7FFFFF01, 0);

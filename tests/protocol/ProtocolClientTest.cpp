@@ -117,6 +117,10 @@ TEST_F(ProtocolClientTest, RefusedConnectionShowsTheSystemText) {
     auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Connect失敗");
+    char refused[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, WSAECONNREFUSED, 0x400,
+                   refused, sizeof refused, nullptr);
+    EXPECT_EQ(shown[0].text, refused);
     EXPECT_FALSE(shown[0].text.empty());
     EXPECT_EQ(client.Socket().Handle(), 0u);
 }
@@ -128,7 +132,7 @@ TEST_F(ProtocolClientTest, PortZeroFailsAtConnect) {
     EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"Connect失敗"});
 }
 
-TEST_F(ProtocolClientTest, UnresolvableHostFailsWithoutConnecting) {
+TEST_F(ProtocolClientTest, UnresolvableHostShowsTheLookupFailure) {
     TestServerContext context("nosuchhost.invalid", 54321);
     ProtocolClient client(context);
     EXPECT_EQ(client.Hello(), 0);

@@ -52,10 +52,10 @@ TEST_F(SettingsTest, FreshProfileGetsTheDefaultsAndTheKey) {
     EXPECT_EQ(settings.szAddress, "localhost");
     EXPECT_EQ(settings.dwPortNo, 54321u);
     EXPECT_EQ(settings.dwParam1, 27u);
-    EXPECT_EQ(settings.dwWindowTop, 0x80000000u);
-    EXPECT_EQ(settings.dwWindowLeft, 0x80000000u);
-    EXPECT_EQ(settings.dwWindowWidth, 0x80000000u);
-    EXPECT_EQ(settings.dwWindowHeight, 0x80000000u);
+    EXPECT_EQ(static_cast<DWORD>(settings.dwWindowTop), 0x80000000u);
+    EXPECT_EQ(static_cast<DWORD>(settings.dwWindowLeft), 0x80000000u);
+    EXPECT_EQ(static_cast<DWORD>(settings.dwWindowWidth), 0x80000000u);
+    EXPECT_EQ(static_cast<DWORD>(settings.dwWindowHeight), 0x80000000u);
     EXPECT_TRUE(settings.categoryStates.empty());
     EXPECT_TRUE(settings.dwParam1 & P1_USE_TRAY);
     EXPECT_FALSE(settings.dwParam1 & P1_SHOW_CATEGORY_TREE);
@@ -89,7 +89,7 @@ TEST_F(SettingsTest, EverythingRoundTripsThroughTheRegistry) {
     saved.szAddress = "予定サーバ.example";
     saved.dwPortNo = 65000;
     saved.dwParam1 = P1_SHOW_TOOLBAR | P1_TOPMOST | 0x400;  // unknown bits pass through
-    saved.dwWindowTop = static_cast<DWORD>(-20);
+    saved.dwWindowTop = -20;
     saved.dwWindowLeft = 30;
     saved.dwWindowWidth = 800;
     saved.dwWindowHeight = 600;
@@ -104,10 +104,10 @@ TEST_F(SettingsTest, EverythingRoundTripsThroughTheRegistry) {
     EXPECT_EQ(loaded.szAddress, saved.szAddress);
     EXPECT_EQ(loaded.dwPortNo, 65000u);
     EXPECT_EQ(loaded.dwParam1, saved.dwParam1);
-    EXPECT_EQ(static_cast<LONG>(loaded.dwWindowTop), -20);
-    EXPECT_EQ(loaded.dwWindowLeft, 30u);
-    EXPECT_EQ(loaded.dwWindowWidth, 800u);
-    EXPECT_EQ(loaded.dwWindowHeight, 600u);
+    EXPECT_EQ(loaded.dwWindowTop, -20);
+    EXPECT_EQ(loaded.dwWindowLeft, 30);
+    EXPECT_EQ(loaded.dwWindowWidth, 800);
+    EXPECT_EQ(loaded.dwWindowHeight, 600);
     EXPECT_EQ(loaded.FormatCategoryStates(), "3,1,1;12,0,1;");
     EXPECT_EQ(loaded.categoryStates.count(99), 0u);
 }

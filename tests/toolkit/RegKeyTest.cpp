@@ -129,9 +129,8 @@ TEST_F(DeleteTreeTest, ASubkeyThatCannotBeOpenedStopsTheDeletionAndIsReported) {
 
 // The longest subkey name that RegQueryInfoKeyA reports counts UTF-16
 // characters, while the ANSI name of a Japanese key takes two bytes per
-// character: a buffer of that length + 1 bytes is too small and enumeration
-// fails with ERROR_MORE_DATA. Enable once DeleteTree sizes its buffer for
-// double-byte names.
+// character: a buffer of that length + 1 bytes would be too small and the
+// enumeration would fail with ERROR_MORE_DATA.
 TEST_F(DeleteTreeTest, RemovesSubkeysWithJapaneseNames) {
     MakeKey(root_ + "\\日本語の名前のサブキー\\予定");
     RegKey key;
