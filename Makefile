@@ -33,7 +33,8 @@ bench: build
 	scripts/bench-win64.sh build/win64
 
 fuzz: build
-	for f in build/native/fuzz/*[a-z]; do \
+	for f in build/native/fuzz/*; do \
+	    [ -f $$f ] && [ -x $$f ] || continue; \
 	    scripts/run-fuzzer.sh $$f $$f-corpus tests/fuzz/corpus/$$(basename $$f) $(FUZZ_SECONDS) || exit 1; \
 	done
 
