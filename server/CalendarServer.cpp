@@ -47,33 +47,6 @@ int MillisUntil(std::chrono::steady_clock::time_point deadline, std::chrono::ste
     return static_cast<int>(std::min<long long>(millis, 1000));
 }
 
-// Sends everything, waiting at most `stall` for the client to make room
-// each time and at most `total` in all, so a client that reads a byte now
-// and then cannot hold a worker for long. Returns the bytes sent; fewer
-// than the reply on failure.
-size_t SendAll(int fd, std::string_view bytes, std::chrono::milliseconds stall, std::chrono::milliseconds total) {
-    auto deadline = std::chrono::steady_clock::now() + total;
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        if (std::chrono::steady_clock::now() >= deadline) break;
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd waiter{fd, POLLOUT, 0};
-            int ready = ::poll(&waiter, 1, static_cast<int>(stall.count()));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready <= 0 || (waiter.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
-            continue;
-        }
-        break;
-    }
-    return sent;
-}
-
 void RaiseDescriptorLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
@@ -164,7 +137,7 @@ void CalendarServer::Run() {
     for (;;) {
         Clock::time_point now = Clock::now();
         if (!stopping_ && stopRequested) BeginStop(now);
-        if (stopping_ && reading_.empty() && inFlight_ == 0 && lingering_.empty()) break;
+        if (stopping_ && reading_.empty() && inFlight_ == 0 && writing_.empty() && lingering_.empty()) break;
 
         // Wake pipe, then the listener, then reading, then lingering sockets.
         waits.clear();
@@ -176,6 +149,11 @@ void CalendarServer::Run() {
         for (const Reading& connection : reading_) {
             waits.push_back(pollfd{connection.socket.Get(), POLLIN, 0});
             nextDeadline = std::min(nextDeadline, connection.deadline);
+        }
+        size_t firstWriting = waits.size();
+        for (const Writing& writing : writing_) {
+            waits.push_back(pollfd{writing.socket.Get(), POLLOUT, 0});
+            nextDeadline = std::min({nextDeadline, writing.stallDeadline, writing.totalDeadline});
         }
         size_t firstLingering = waits.size();
         for (const Lingering& closing : lingering_) {
@@ -204,6 +182,14 @@ void CalendarServer::Run() {
                 if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
                     lingering_.erase(lingering_.begin() + static_cast<std::ptrdiff_t>(i));
                 }
+            }
+            // Replies on their way, from the back so erasing keeps indexes valid.
+            for (size_t i = writing_.size(); i-- > 0;) {
+                if (waits[firstWriting + i].revents == 0) continue;
+                if (SendMore(writing_[i], now)) continue;
+                Writing done = std::move(writing_[i]);
+                writing_.erase(writing_.begin() + static_cast<std::ptrdiff_t>(i));
+                FinishWriting(std::move(done), now);
             }
             // Reading connections, from the back so erasing keeps indexes valid.
             for (size_t i = reading_.size(); i-- > 0;) {
@@ -257,7 +243,7 @@ void CalendarServer::AcceptAll(Clock::time_point now) {
             RefuseEarly(std::move(socket), client, "-", kRefusedMessage, "refused(not-allowed)", now, now);
             continue;
         }
-        if (reading_.size() + inFlight_ >= options_.maxConnections) {
+        if (reading_.size() + inFlight_ + writing_.size() >= options_.maxConnections) {
             RefuseEarly(std::move(socket), client, "-", kBusyMessage, "refused(busy)", now, now);
             continue;
         }
@@ -318,6 +304,12 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
         RefuseEarly(std::move(late.socket), late.client, RequestKindForLog(late.received),
                     stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now);
     }
+    for (size_t i = writing_.size(); i-- > 0;) {
+        if (writing_[i].stallDeadline > now && writing_[i].totalDeadline > now) continue;
+        Writing late = std::move(writing_[i]);
+        writing_.erase(writing_.begin() + static_cast<std::ptrdiff_t>(i));
+        FinishWriting(std::move(late), now);
+    }
     lingering_.erase(std::remove_if(lingering_.begin(), lingering_.end(),
                                     [now](const Lingering& closing) { return closing.deadline <= now; }),
                      lingering_.end());
@@ -350,15 +342,45 @@ void CalendarServer::Dispatch(Job job) {
 }
 
 void CalendarServer::CollectFinished(Clock::time_point now) {
-    std::vector<UniqueFd> finished;
+    std::vector<Writing> finished;
     {
         std::lock_guard<std::mutex> lock(finishedMutex_);
         finished.swap(finished_);
     }
-    for (UniqueFd& socket : finished) {
+    for (Writing& writing : finished) {
         --inFlight_;
-        StartLinger(std::move(socket), now);
+        writing.stallDeadline = now + options_.replyStallTimeout;
+        writing.totalDeadline = writing.started + options_.replyTotalTimeout;
+        if (SendMore(writing, now)) {
+            writing_.push_back(std::move(writing));
+        } else {
+            FinishWriting(std::move(writing), now);
+        }
     }
+}
+
+bool CalendarServer::SendMore(Writing& writing, Clock::time_point now) {
+    while (writing.sent < writing.reply.size()) {
+        ssize_t n = ::send(writing.socket.Get(), writing.reply.data() + writing.sent,
+                           writing.reply.size() - writing.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            writing.sent += static_cast<size_t>(n);
+            writing.stallDeadline = now + options_.replyStallTimeout;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // The client's buffer is full: wait for room. Anything else ends it.
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    return false;
+}
+
+void CalendarServer::FinishWriting(Writing writing, Clock::time_point now) {
+    std::string result = std::move(writing.result);
+    if (writing.sent < writing.reply.size()) result += " (reply cut off: client stopped reading)";
+    RequestLog::Write(writing.client, writing.kind, writing.sent, now - writing.started, result);
+    ::shutdown(writing.socket.Get(), SHUT_WR);
+    StartLinger(std::move(writing.socket), now);
 }
 
 void CalendarServer::WorkerMain() {
@@ -378,34 +400,38 @@ void CalendarServer::WorkerMain() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        if (handler) {
-            try {
-                ServeJob(*handler, job);
-            } catch (const std::exception& error) {
-                // Nothing may end the worker: the socket still goes back to the loop.
-                RequestLog::Note(std::string("request failed: ") + error.what());
-            }
-        } else {
-            std::string reply = ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください");
-            size_t sent = SendAll(job.socket.Get(), reply, options_.replyStallTimeout, options_.replyTotalTimeout);
-            RequestLog::Write(job.client, RequestKindForLog(job.line), sent, Clock::now() - job.started,
-                              "error(no-database)");
+        if (!handler) {
+            HandOver(job, RequestKindForLog(job.line), "error(no-database)",
+                     ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください"));
+            continue;
         }
-        ::shutdown(job.socket.Get(), SHUT_WR);
-        {
-            std::lock_guard<std::mutex> lock(finishedMutex_);
-            finished_.push_back(std::move(job.socket));
+        HandledRequest handled;
+        try {
+            handled = handler->Handle(job.line, job.client);
+        } catch (const std::exception& error) {
+            // Nothing may end the worker: the client still gets an answer.
+            RequestLog::Note(std::string("request failed: ") + error.what());
+            handled.kind = RequestKindForLog(job.line);
+            handled.result = "error(internal)";
+            handled.reply = ErrorReply("サーバー内部のエラーです。しばらくしてからやり直してください");
         }
-        char byte = 'f';
-        ssize_t ignored = ::write(wakeWrite_.Get(), &byte, 1);
-        (void)ignored;
+        HandOver(job, std::move(handled.kind), std::move(handled.result), std::move(handled.reply));
     }
 }
 
-void CalendarServer::ServeJob(RequestHandler& handler, Job& job) {
-    HandledRequest handled = handler.Handle(job.line, job.client);
-    size_t sent = SendAll(job.socket.Get(), handled.reply, options_.replyStallTimeout, options_.replyTotalTimeout);
-    std::string result = handled.result;
-    if (sent < handled.reply.size()) result += " (reply cut off: client stopped reading)";
-    RequestLog::Write(job.client, handled.kind, sent, Clock::now() - job.started, result);
+void CalendarServer::HandOver(Job& job, std::string kind, std::string result, std::string reply) {
+    Writing writing;
+    writing.socket = std::move(job.socket);
+    writing.client = std::move(job.client);
+    writing.kind = std::move(kind);
+    writing.result = std::move(result);
+    writing.reply = std::move(reply);
+    writing.started = job.started;
+    {
+        std::lock_guard<std::mutex> lock(finishedMutex_);
+        finished_.push_back(std::move(writing));
+    }
+    char byte = 'f';
+    ssize_t ignored = ::write(wakeWrite_.Get(), &byte, 1);
+    (void)ignored;
 }

@@ -1,7 +1,8 @@
 // The network side of the calendar server. One event-loop thread accepts
-// connections and reads request lines with deadlines, so slow or silent
-// clients never hold a worker; a small pool of worker threads, each with its
-// own database connection, answers complete requests. Every connection ends
+// connections, reads request lines and writes replies, all with deadlines,
+// so slow, silent or non-reading clients never hold a worker; a small pool
+// of worker threads, each with its own database connection, answers
+// complete requests. Every connection ends
 // with the sending side shut down and a short drain of what the client still
 // sends, so the client always receives the whole reply before the close.
 #pragma once
@@ -75,12 +76,29 @@ private:
         std::string line;
         Clock::time_point started;
     };
+    // An answered request whose reply the client has not taken in full yet.
+    struct Writing {
+        UniqueFd socket;
+        std::string client;
+        std::string kind;
+        std::string result;
+        std::string reply;
+        size_t sent = 0;
+        Clock::time_point started;
+        Clock::time_point stallDeadline;  // moved on by every bit of progress
+        Clock::time_point totalDeadline;
+    };
 
     void AcceptAll(Clock::time_point now);
     // Reads what is there; returns false when the connection left `reading_`.
     bool ReadFrom(size_t index, Clock::time_point now);
     void ExpireDeadlines(Clock::time_point now);
     void CollectFinished(Clock::time_point now);
+    // Sends what the client's socket takes now; false when the reply is done
+    // or cannot go on.
+    bool SendMore(Writing& writing, Clock::time_point now);
+    // Logs the request and starts the close.
+    void FinishWriting(Writing writing, Clock::time_point now);
     void BeginStop(Clock::time_point now);
 
     // An error reply that ends the connection before any request ran.
@@ -90,7 +108,8 @@ private:
 
     void Dispatch(Job job);
     void WorkerMain();
-    void ServeJob(class RequestHandler& handler, Job& job);
+    // Answers one job and hands the reply back to the event loop.
+    void HandOver(Job& job, std::string kind, std::string result, std::string reply);
 
     ServerOptions options_;
     UniqueFd listener_;
@@ -101,6 +120,7 @@ private:
 
     std::vector<Reading> reading_;
     std::vector<Lingering> lingering_;
+    std::vector<Writing> writing_;
     size_t inFlight_ = 0;  // jobs handed to workers and not yet back
 
     std::mutex jobsMutex_;
@@ -110,5 +130,5 @@ private:
     std::vector<std::thread> workers_;
 
     std::mutex finishedMutex_;
-    std::vector<UniqueFd> finished_;  // answered sockets back from the workers
+    std::vector<Writing> finished_;  // answered requests back from the workers
 };
