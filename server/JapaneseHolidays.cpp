@@ -68,7 +68,9 @@ std::map<int32_t, std::string> NamedHolidays(int year) {
 // The equinox formulas of the national observatory, good from 1900 to 2099.
 int EquinoxDay(int year, double base1900, double base1980) {
     if (year < 1980) {
-        return static_cast<int>(std::floor(base1900 + 0.242194 * (year - 1980) - std::floor((year - 1983) / 4.0)));
+        // (year - 1983) / 4 is negative here and truncates toward zero, as
+        // the formula's integer part does.
+        return static_cast<int>(std::floor(base1900 + 0.242194 * (year - 1980) - (year - 1983) / 4));
     }
     return static_cast<int>(std::floor(base1980 + 0.242194 * (year - 1980) - std::floor((year - 1980) / 4.0)));
 }

@@ -169,7 +169,8 @@ TEST(JapaneseHolidays, KnownYears) {
 
 TEST(JapaneseHolidays, EquinoxDays) {
     const std::map<int, std::pair<int, int>> known = {
-        {1979, {21, 24}}, {1980, {20, 23}}, {2012, {20, 22}}, {2024, {20, 22}}, {2025, {20, 23}}, {2037, {20, 23}}};
+        {1971, {21, 24}}, {1972, {20, 23}}, {1973, {21, 23}}, {1974, {21, 23}}, {1975, {21, 24}},
+        {1976, {20, 23}}, {1977, {21, 23}}, {1978, {21, 23}}, {1979, {21, 24}}, {1980, {20, 23}}, {2012, {20, 22}}, {2024, {20, 22}}, {2025, {20, 23}}, {2037, {20, 23}}};
     for (const auto& [year, days] : known) {
         EXPECT_EQ(VernalEquinoxDay(year), days.first) << year;
         EXPECT_EQ(AutumnalEquinoxDay(year), days.second) << year;
