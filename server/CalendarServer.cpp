@@ -23,7 +23,7 @@ namespace {
 
 // Written by the signal handler, read by the loop through the wake pipe.
 volatile sig_atomic_t stopRequested = 0;
-int signalWakeFd = -1;
+volatile sig_atomic_t signalWakeFd = -1;  // read by the signal handler
 
 void OnStopSignal(int) {
     stopRequested = 1;

@@ -82,7 +82,8 @@ int FillDemoData(CalendarStore& store) {
     CivilDate start = AddDays(first, -31);
     std::mt19937 random(static_cast<uint32_t>(ToDateKey(first)));
     std::vector<ScheduleRow> rows;
-    while (rows.size() < 300) {
+    // Bounded: past the last accepted date no candidate is valid.
+    for (int attempts = 0; rows.size() < 300 && attempts < 10000; ++attempts) {
         CivilDate day = AddDays(start, static_cast<int64_t>(random() % 92));
         int weekday = Weekday(day);
         if ((weekday == 0 || weekday == 6) && random() % 3 != 0) continue;

@@ -104,10 +104,12 @@ long ParseNumber(const std::string& text, long min, long max, const char* what) 
 
 // Text from the terminal is normally UTF-8; the calendar stores Shift-JIS.
 // Bytes that are not UTF-8 are taken as Shift-JIS already.
+// Names typed in a UTF-8 terminal become Shift-JIS; a character Shift-JIS
+// does not have is a usage error, never stored as UTF-8 bytes.
 std::string ToShiftJis(const std::string& text, bool raw) {
     if (raw) return text;
     iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return text;
+    if (converter == reinterpret_cast<iconv_t>(-1)) throw UsageError("no UTF-8 to Shift-JIS conversion here; use --raw");
     std::string out(text.size() * 2 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
@@ -115,7 +117,9 @@ std::string ToShiftJis(const std::string& text, bool raw) {
     size_t outLeft = out.size();
     size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
     iconv_close(converter);
-    if (result == static_cast<size_t>(-1)) return text;
+    if (result == static_cast<size_t>(-1)) {
+        throw UsageError("\"" + text + "\" has characters that Shift-JIS cannot hold (or is not UTF-8; use --raw)");
+    }
     out.resize(out.size() - outLeft);
     return out;
 }
