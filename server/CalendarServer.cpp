@@ -351,7 +351,7 @@ void CalendarServer::CollectFinished(Clock::time_point now) {
         --inFlight_;
         writing.stallDeadline = now + options_.replyStallTimeout;
         writing.totalDeadline = writing.started + options_.replyTotalTimeout;
-        if (SendMore(writing, now)) {
+        if (writing.waiting && SendMore(writing, now)) {
             writing_.push_back(std::move(writing));
         } else {
             FinishWriting(std::move(writing), now);
@@ -360,18 +360,26 @@ void CalendarServer::CollectFinished(Clock::time_point now) {
 }
 
 bool CalendarServer::SendMore(Writing& writing, Clock::time_point now) {
+    size_t before = writing.sent;
+    bool waiting = SendWithoutWaiting(writing);
+    if (writing.sent > before) writing.stallDeadline = now + options_.replyStallTimeout;
+    return waiting;
+}
+
+bool CalendarServer::SendWithoutWaiting(Writing& writing) {
     while (writing.sent < writing.reply.size()) {
         ssize_t n = ::send(writing.socket.Get(), writing.reply.data() + writing.sent,
                            writing.reply.size() - writing.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             writing.sent += static_cast<size_t>(n);
-            writing.stallDeadline = now + options_.replyStallTimeout;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         // The client's buffer is full: wait for room. Anything else ends it.
-        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        writing.waiting = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        return writing.waiting;
     }
+    writing.waiting = false;
     return false;
 }
 
@@ -427,6 +435,10 @@ void CalendarServer::HandOver(Job& job, std::string kind, std::string result, st
     writing.result = std::move(result);
     writing.reply = std::move(reply);
     writing.started = job.started;
+    // Most replies fit the socket's buffer: the worker sends what goes out
+    // at once, and the event loop takes over only a reply the client is slow
+    // to take.
+    SendWithoutWaiting(writing);
     {
         std::lock_guard<std::mutex> lock(finishedMutex_);
         finished_.push_back(std::move(writing));

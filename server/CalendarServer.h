@@ -84,6 +84,7 @@ private:
         std::string result;
         std::string reply;
         size_t sent = 0;
+        bool waiting = true;  // the client's buffer was full at the last send
         Clock::time_point started;
         Clock::time_point stallDeadline;  // moved on by every bit of progress
         Clock::time_point totalDeadline;
@@ -97,6 +98,9 @@ private:
     // Sends what the client's socket takes now; false when the reply is done
     // or cannot go on.
     bool SendMore(Writing& writing, Clock::time_point now);
+    // Sends until the socket would block, the reply is done or the send
+    // fails; returns (and notes) whether it is waiting for room.
+    static bool SendWithoutWaiting(Writing& writing);
     // Logs the request and starts the close.
     void FinishWriting(Writing writing, Clock::time_point now);
     void BeginStop(Clock::time_point now);
