@@ -167,16 +167,20 @@ TEST(ServerLimits, HalfClosedAndVanishedClientsAreHandled) {
     EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
 }
 
+// A database whose GET 1 reply (several megabytes) is more than the socket
+// buffers hold.
+std::string LargeDatabase(const TempDir& folder) {
+    std::string database = folder.Path() + "/calendar.db";
+    CalendarStore store(database);
+    ChangeStamp stamp = StampNow("127.0.0.1");
+    int32_t genre = store.AddGenre(store.AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
+    store.ImportSchedules(std::vector<ScheduleRow>(30000, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
+    return database;
+}
+
 TEST(ServerLimits, AClientThatStopsReadingDoesNotHoldTheServer) {
     TempDir folder;
-    std::string database = folder.Path() + "/calendar.db";
-    {
-        // Several megabytes of reply: more than the socket buffers hold.
-        CalendarStore store(database);
-        ChangeStamp stamp = StampNow("127.0.0.1");
-        int32_t genre = store.AddGenre(store.AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
-        store.ImportSchedules(std::vector<ScheduleRow>(30000, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
-    }
+    std::string database = LargeDatabase(folder);
     ServerProcess server({"--threads", "1", "--reply-timeout", "1"}, database);
     TestConnection stalled(server.Port(), 4096);
     stalled.Send(BuildGetLine(1, ""));
@@ -193,13 +197,7 @@ TEST(ServerLimits, AClientThatStopsReadingDoesNotHoldTheServer) {
 
 TEST(ServerLimits, ClientsThatStopReadingDoNotHoldUpOthers) {
     TempDir folder;
-    std::string database = folder.Path() + "/calendar.db";
-    {
-        CalendarStore store(database);
-        ChangeStamp stamp = StampNow("127.0.0.1");
-        int32_t genre = store.AddGenre(store.AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
-        store.ImportSchedules(std::vector<ScheduleRow>(30000, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
-    }
+    std::string database = LargeDatabase(folder);
     // One worker and a long stall allowance: a reply the client does not take
     // must not keep the worker from the next client.
     ServerProcess server({"--threads", "1", "--reply-timeout", "60"}, database);
