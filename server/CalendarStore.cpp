@@ -144,6 +144,16 @@ CalendarStore::CalendarStore(const std::string& path) : connection_(path, true) 
 
 CalendarStore::~CalendarStore() = default;
 
+std::string CalendarStore::JournalMode() {
+    SqliteStatement query(connection_, "PRAGMA journal_mode");
+    return query.Step() ? std::string(query.Bytes(0)) : std::string();
+}
+
+int CalendarStore::SynchronousLevel() {
+    SqliteStatement query(connection_, "PRAGMA synchronous");
+    return query.Step() ? static_cast<int>(query.Int(0)) : -1;
+}
+
 void CalendarStore::CreateSchema() {
     SqliteWriteTransaction transaction(connection_);
     connection_.Execute(kSchema);

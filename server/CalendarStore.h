@@ -45,6 +45,11 @@ public:
     CalendarStore(const CalendarStore&) = delete;
     CalendarStore& operator=(const CalendarStore&) = delete;
 
+    // How this connection commits: the journal mode ("wal") and the
+    // synchronous level (2 = FULL: a commit is on disk before it returns).
+    std::string JournalMode();
+    int SynchronousLevel();
+
     // GET: appends one record line per record to `reply`.
     void AppendSchedules(const ScheduleFilter& filter, std::string& reply);
     void AppendCategories(std::string& reply);

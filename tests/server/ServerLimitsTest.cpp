@@ -167,6 +167,16 @@ TEST(ServerLimits, HalfClosedAndVanishedClientsAreHandled) {
     EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
 }
 
+// The power-cut half of durability, which a kill -9 cannot show (the page
+// cache survives it): every store connection commits through the WAL with a
+// sync at each commit.
+TEST(ServerDurability, StoreConnectionsSyncEveryCommit) {
+    TempDir folder;
+    CalendarStore store(folder.Path() + "/calendar.db");
+    EXPECT_EQ(store.JournalMode(), "wal");
+    EXPECT_EQ(store.SynchronousLevel(), 2);  // FULL
+}
+
 // A database whose GET 1 reply (several megabytes) is more than the socket
 // buffers hold.
 std::string LargeDatabase(const TempDir& folder) {
