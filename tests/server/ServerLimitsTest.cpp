@@ -40,6 +40,16 @@ int AddCategoryAndGenre(const ServerProcess& server) {
     return genre;
 }
 
+// Whether the server answers a HELLO again within about two seconds, once
+// the connections that filled it are gone.
+bool ServesAgainSoon(int port) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (IsSuccessReply(Exchange(port, kHello))) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 TEST(ServerLimits, LinesUpTo64KiBAreServedLongerOnesGetAnErrorReply) {
     ServerProcess server;
     const std::string prefix = "GET RDZVP/0.0 1 schedule+20like+20'";
@@ -94,12 +104,7 @@ TEST(ServerLimits, AFullServerSaysSoAndRecovers) {
     ASSERT_TRUE(IsError(reply));
     EXPECT_NE(Unescape(reply).find("混み合って"), std::string::npos);
     idle.clear();
-    bool served = false;
-    for (int attempt = 0; attempt < 200 && !served; ++attempt) {
-        served = IsSuccessReply(Exchange(server.Port(), kHello));
-        if (!served) std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(ServesAgainSoon(server.Port()));
 }
 
 TEST(ServerLimits, HundredsOfConnectionsAtOnceLeaveTheServerWorking) {
@@ -122,14 +127,8 @@ TEST(ServerLimits, HundredsOfConnectionsAtOnceLeaveTheServerWorking) {
         }
     }
     EXPECT_EQ(busy, 300 - 256);
-    EXPECT_LT(busy, 300);
     idle.clear();
-    bool served = false;
-    for (int attempt = 0; attempt < 200 && !served; ++attempt) {
-        served = IsSuccessReply(Exchange(server.Port(), kHello));
-        if (!served) std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_TRUE(served);
+    EXPECT_TRUE(ServesAgainSoon(server.Port()));
 }
 
 TEST(ServerLimits, NulAndBinaryBytesGetErrorRepliesAndTheServerGoesOn) {
