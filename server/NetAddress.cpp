@@ -10,6 +10,7 @@ constexpr uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}
 
 bool ParsePrefixBits(std::string_view text, int limit, int& bits) {
     if (text.empty() || text.size() > 3) return false;
+    if (text.size() > 1 && text[0] == '0') return false;  // "08" or "008" is no prefix length
     int value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
@@ -74,9 +75,13 @@ std::optional<IpNetwork> IpNetwork::Parse(std::string_view text) {
     IpNetwork network;
     network.base_ = *base;
     if (slash != std::string_view::npos) {
+        // The bits count in the family the address is written in: a dotted
+        // quad's from its 32 bits, an IPv6 text's (IPv4-mapped ones too,
+        // "::ffff:0:0/96") from all 128.
+        bool writtenAsV4 = text.substr(0, slash).find(':') == std::string_view::npos;
         int bits = 0;
-        if (!ParsePrefixBits(text.substr(slash + 1), base->IsV4() ? 32 : 128, bits)) return std::nullopt;
-        network.prefixBits_ = base->IsV4() ? 96 + bits : bits;
+        if (!ParsePrefixBits(text.substr(slash + 1), writtenAsV4 ? 32 : 128, bits)) return std::nullopt;
+        network.prefixBits_ = writtenAsV4 ? 96 + bits : bits;
     }
     return network;
 }

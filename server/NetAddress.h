@@ -29,8 +29,9 @@ private:
 
 class IpNetwork {
 public:
-    // "ADDR/BITS" or a bare address (all bits). IPv4 bits count from the
-    // IPv4 address, not the mapped form.
+    // "ADDR/BITS" or a bare address (all bits). BITS counts in the family
+    // ADDR is written in: 0..32 after a dotted quad, 0..128 after an IPv6
+    // text (so "::ffff:0:0/96" is every IPv4 client). No leading zeros.
     static std::optional<IpNetwork> Parse(std::string_view text);
 
     bool Contains(const IpAddress& address) const;

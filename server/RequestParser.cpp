@@ -230,6 +230,8 @@ bool ParseStrictInt(std::string_view field, int32_t& value) {
         ++pos;
     }
     if (pos >= field.size() || field.size() - pos > 10) return false;
+    // "%d" writes no leading zero and no "-0".
+    if (field[pos] == '0' && (field.size() - pos > 1 || negative)) return false;
     int64_t magnitude = 0;
     for (; pos < field.size(); ++pos) {
         if (field[pos] < '0' || field[pos] > '9') return false;

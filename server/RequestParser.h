@@ -94,6 +94,7 @@ Outcome<Request> ParseRequest(std::string_view line);
 // each "sk0.id = N ", "sk1.id = N " or "schedule like '...' ".
 Outcome<ScheduleFilter> ParseCondition(std::string_view condition);
 
-// A decimal integer as "%d" writes it (optional "-", digits, within the
-// signed 32-bit range); nothing else.
+// A decimal integer as "%d" writes it (optional "-", digits without a
+// leading zero, within the signed 32-bit range; "0" but not "-0");
+// nothing else.
 bool ParseStrictInt(std::string_view field, int32_t& value);

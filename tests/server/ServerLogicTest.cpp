@@ -37,7 +37,7 @@ TEST(RequestParsing, StrictIntegersOnly) {
     EXPECT_TRUE(ParseStrictInt("-2147483648", value));
     EXPECT_EQ(value, INT32_MIN);
     EXPECT_TRUE(ParseStrictInt("2147483647", value));
-    for (const char* bad : {"", "-", "+1", " 1", "1 ", "12abc", "2147483648", "99999999999", "0x10"}) {
+    for (const char* bad : {"", "-", "+1", " 1", "1 ", "12abc", "2147483648", "99999999999", "0x10", "007", "-0", "-01", "00"}) {
         EXPECT_FALSE(ParseStrictInt(bad, value)) << bad;
     }
 }
@@ -194,7 +194,23 @@ TEST(AllowList, NetworksOfBothFamilies) {
     EXPECT_TRUE(office.Allows(*IpAddress::Parse("fd12::1")));
     EXPECT_FALSE(office.Allows(*IpAddress::Parse("127.0.0.1")));
 
-    for (const char* bad : {"", "10.0.0.0/33", "10.0.0/8", "::/129", "host/8", "10.0.0.0/", "10.0.0.0/-1"}) {
+    // IPv4-mapped networks written as IPv6 count their bits in IPv6.
+    AllowList mapped;
+    mapped.Add(*IpNetwork::Parse("::ffff:127.0.0.1/128"));
+    EXPECT_TRUE(mapped.Allows(*IpAddress::Parse("127.0.0.1")));
+    EXPECT_FALSE(mapped.Allows(*IpAddress::Parse("127.0.0.2")));
+    AllowList everyV4;
+    everyV4.Add(*IpNetwork::Parse("::ffff:0:0/96"));
+    EXPECT_TRUE(everyV4.Allows(*IpAddress::Parse("203.0.113.9")));
+    EXPECT_FALSE(everyV4.Allows(*IpAddress::Parse("::1")));
+    AllowList wide;
+    wide.Add(*IpNetwork::Parse("::ffff:127.0.0.0/8"));  // the first 8 of 128 bits: ::/8
+    EXPECT_TRUE(wide.Allows(*IpAddress::Parse("10.0.0.1")));
+    EXPECT_TRUE(wide.Allows(*IpAddress::Parse("::2")));
+    EXPECT_FALSE(wide.Allows(*IpAddress::Parse("fd00::1")));
+
+    for (const char* bad : {"", "10.0.0.0/33", "10.0.0/8", "::/129", "host/8", "10.0.0.0/", "10.0.0.0/-1",
+                            "10.0.0.0/008", "10.0.0.0/08", "::ffff:0:0/129"}) {
         EXPECT_FALSE(IpNetwork::Parse(bad).has_value()) << bad;
     }
     EXPECT_EQ(IpAddress::Parse("::ffff:10.1.2.3")->ToString(), "10.1.2.3");
