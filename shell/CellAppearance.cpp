@@ -1,0 +1,87 @@
+#include "shell/CellAppearance.h"
+
+#include "protocol/WireFormat.h"
+
+#include <cstdio>
+
+namespace cell_appearance {
+
+namespace {
+
+const char* const kWeekdayNames[7] = {"日", "月", "火", "水", "木", "金", "土"};
+
+}  // namespace
+
+const char* WeekdayName(int weekday) {
+    return weekday >= 0 && weekday < 7 ? kWeekdayNames[weekday] : "";
+}
+
+COLORREF DayTextColour(uint32_t flags, int weekday) {
+    if ((flags & DAY_HOLIDAY) || weekday == 0) return kRed;
+    if (weekday == 6) return kBlue;
+    return kBlack;
+}
+
+COLORREF DayBackgroundColour(uint32_t flags, int weekday) {
+    if (flags & DAY_TODAY) return kTodayBackground;
+    if (flags & DAY_OTHER_MONTH) return kOtherMonthBackground;
+    if ((flags & DAY_HOLIDAY) || weekday == 0) return kHolidayBackground;
+    if (weekday == 6) return kSaturdayBackground;
+    return kPlainBackground;
+}
+
+COLORREF WeekdayTextColour(int index) {
+    if (index == 0) return kRed;
+    if (index == 6) return kBlue;
+    return kBlack;
+}
+
+std::string TitleText(int year, int month) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d 年 %d 月のスケジュール", year, month);
+    return text;
+}
+
+std::string HeadText(int day, const DateInfoRecord* dateInfo) {
+    std::string text = FormatInt(day);
+    if (dateInfo) {
+        text += ' ';
+        text += FieldText(dateInfo->name);
+    }
+    return text;
+}
+
+std::string ScheduleListText(const std::vector<ScheduleRecord>& schedules, const std::vector<int32_t>& filter) {
+    std::string text;
+    for (const ScheduleRecord& schedule : schedules) {
+        for (int32_t genreId : filter) {
+            if (genreId != schedule.genreId) continue;
+            std::string_view genreName = FieldText(schedule.genreName);
+            if (!genreName.empty()) {
+                text += "【";
+                text += genreName;
+                text += "】";
+            }
+            text += FieldText(schedule.text);
+            text += "\r\n";
+        }
+    }
+    return text;
+}
+
+std::string StatusText(int year, int month, int day, int weekday, const std::vector<ScheduleRecord>& schedules) {
+    std::string text;
+    text.reserve(300);
+    char date[64];
+    std::snprintf(date, sizeof date, "%d年%d月%d日(%s) ", year, month, day, WeekdayName(weekday));
+    text = date;
+    if (!schedules.empty()) {
+        text += FieldText(schedules.front().text);
+        if (schedules.size() >= 2) text += " 他";
+    }
+    char field[kStatusTextMax + 1];
+    size_t length = CopyToField(field, sizeof field, text);
+    return std::string(field, length);
+}
+
+}  // namespace cell_appearance

@@ -1,0 +1,76 @@
+#include "shell/DayCell.h"
+
+using namespace cell_appearance;
+
+DayCell::DayCell(const std::vector<int32_t>& genreFilter) : genreFilter_(genreFilter) {
+    listFont_.CreateFont(11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "ＭＳ Ｐゴシック");
+}
+
+void DayCell::LoadSchedules(const std::vector<std::unique_ptr<ScheduleRecord>>& records) {
+    schedules_.clear();
+    const int32_t key = DateKey();
+    for (const auto& record : records) {
+        if (record->date == key) schedules_.push_back(*record);
+    }
+}
+
+void DayCell::ClearDateInfo() {
+    if (dateInfo_) *dateInfo_ = DateInfoRecord();
+    flags_ &= ~static_cast<uint32_t>(DAY_HOLIDAY);
+}
+
+void DayCell::TakeDateInfo(const DateInfoRecord& record) {
+    if (!dateInfo_) dateInfo_ = std::make_unique<DateInfoRecord>();
+    *dateInfo_ = record;
+    flags_ |= static_cast<uint32_t>(record.holiday);
+}
+
+void DayCell::LoadDateInfo(const std::vector<std::unique_ptr<DateInfoRecord>>& records) {
+    ClearDateInfo();
+    const int32_t key = DateKey();
+    for (const auto& record : records) {
+        if (record->date == key) {
+            TakeDateInfo(*record);
+            return;
+        }
+    }
+}
+
+void DayCell::Draw(Dc& dc) {
+    const int weekday = date_.Weekday();
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(DayTextColour(flags_, weekday));
+    Brush brush;
+    brush.CreateSolidBrush(DayBackgroundColour(flags_, weekday));
+    Pen pen;
+    RECT frame = rect_;
+    if (selected_) {
+        pen.CreatePen(PS_SOLID, kSelectedBorderWidth, kSelectedBorder);
+        frame.left += 2;
+        frame.top += 2;
+        frame.right -= 1;
+        frame.bottom -= 1;
+    } else {
+        pen.CreatePen(PS_SOLID, 0, kBorder);
+    }
+    dc.SelectObject(brush);
+    dc.SelectObject(pen);
+    dc.Rectangle(frame.left, frame.top, frame.right, frame.bottom);
+
+    std::string head = HeadText(date_.Day(), dateInfo_.get());
+    dc.SelectObject(headFont_);
+    RECT measured{};
+    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &measured, DT_CALCRECT);
+    const int headHeight = measured.bottom - measured.top;
+    RECT headRect = rect_;
+    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &headRect, 0);
+
+    std::string list = ScheduleListText(schedules_, genreFilter_);
+    if (list.empty()) return;
+    dc.SelectObject(listFont_);
+    dc.SetTextColor(kBlack);
+    RECT listRect = rect_;
+    listRect.top += headHeight;
+    dc.DrawText(list.c_str(), static_cast<int>(list.size()), &listRect, DT_END_ELLIPSIS);
+}

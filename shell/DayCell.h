@@ -1,0 +1,60 @@
+// One day of the grid: its date, flags and selection, copies of the day's
+// schedules and date information, and its drawing (head text, then the
+// schedules whose genre is in the grid's filter).
+#pragma once
+
+#include "protocol/Records.h"
+#include "shell/CellBase.h"
+#include "shell/CellAppearance.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class DayCell : public CellBase {
+public:
+    // `genreFilter` is the grid's list of genre ids to show; it outlives the
+    // cell.
+    explicit DayCell(const std::vector<int32_t>& genreFilter);
+
+    void Draw(Dc& dc) override;
+
+    void SetDate(int year, int month, int day) { date_.SetDate(year, month, day); }
+    const DateValue& Date() const { return date_; }
+    int DateKey() const { return date_.DateKey(1); }
+
+    bool Selected() const { return selected_; }
+    void SetSelected(bool selected) { selected_ = selected; }
+
+    // DAY_HOLIDAY, DAY_TODAY, DAY_OTHER_MONTH.
+    uint32_t Flags() const { return flags_; }
+    void SetFlags(uint32_t flags) { flags_ = flags; }
+
+    // The day's schedules, copied in store order.
+    const std::vector<ScheduleRecord>& Schedules() const { return schedules_; }
+    void ClearSchedules() { schedules_.clear(); }
+    void AddSchedule(const ScheduleRecord& record) { schedules_.push_back(record); }
+    // Drops the old copies and copies every record of `records` dated on
+    // this cell's day, keeping their order.
+    void LoadSchedules(const std::vector<std::unique_ptr<ScheduleRecord>>& records);
+
+    // The copy of the day's date information, or null when none was ever
+    // loaded (a cleared copy stays, zero-filled).
+    const DateInfoRecord* DateInfo() const { return dateInfo_.get(); }
+    // Zeroes the copy and clears DAY_HOLIDAY.
+    void ClearDateInfo();
+    // Takes a copy of `record` and adds its holiday mark to the flags.
+    void TakeDateInfo(const DateInfoRecord& record);
+    // ClearDateInfo, then TakeDateInfo of the first record of `records`
+    // dated on this cell's day.
+    void LoadDateInfo(const std::vector<std::unique_ptr<DateInfoRecord>>& records);
+
+private:
+    const std::vector<int32_t>& genreFilter_;
+    DateValue date_;
+    bool selected_ = false;
+    uint32_t flags_ = 0;
+    std::vector<ScheduleRecord> schedules_;
+    std::unique_ptr<DateInfoRecord> dateInfo_;
+    Font listFont_;
+};
