@@ -4,6 +4,7 @@
 // is painted through one off-screen bitmap.
 #pragma once
 
+#include "resources/Resource.h"
 #include "shell/CalendarLayout.h"
 #include "shell/DayCell.h"
 #include "shell/MonthTitleCell.h"
@@ -26,7 +27,7 @@ public:
     static constexpr int kId = 1;
     static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
     // The first submenu of this menu resource is the day menu.
-    static constexpr int kDayMenuId = 110;
+    static constexpr int kDayMenuId = IDR_POPUP;
 
     // `tabs` carries out the month keys (Ctrl+PageUp and the like); without
     // it they do nothing.
