@@ -367,9 +367,10 @@ bool CalendarServer::SendMore(Writing& writing, Clock::time_point now) {
 }
 
 bool CalendarServer::SendWithoutWaiting(Writing& writing) {
-    while (writing.sent < writing.reply.size()) {
-        ssize_t n = ::send(writing.socket.Get(), writing.reply.data() + writing.sent,
-                           writing.reply.size() - writing.sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    std::string_view reply = writing.reply.View();
+    while (writing.sent < reply.size()) {
+        ssize_t n = ::send(writing.socket.Get(), reply.data() + writing.sent, reply.size() - writing.sent,
+                           MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             writing.sent += static_cast<size_t>(n);
             continue;
@@ -385,7 +386,7 @@ bool CalendarServer::SendWithoutWaiting(Writing& writing) {
 
 void CalendarServer::FinishWriting(Writing writing, Clock::time_point now) {
     std::string result = std::move(writing.result);
-    if (writing.sent < writing.reply.size()) result += " (reply cut off: client stopped reading)";
+    if (writing.sent < writing.reply.Size()) result += " (reply cut off: client stopped reading)";
     RequestLog::Write(writing.client, writing.kind, writing.sent, now - writing.started, result);
     ::shutdown(writing.socket.Get(), SHUT_WR);
     StartLinger(std::move(writing.socket), now);
@@ -410,7 +411,7 @@ void CalendarServer::WorkerMain() {
         }
         if (!handler) {
             HandOver(job, RequestKindForLog(job.line), "error(no-database)",
-                     ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください"));
+                     ReplyBytes(ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください")));
             continue;
         }
         HandledRequest handled;
@@ -421,13 +422,13 @@ void CalendarServer::WorkerMain() {
             RequestLog::Note(std::string("request failed: ") + error.what());
             handled.kind = RequestKindForLog(job.line);
             handled.result = "error(internal)";
-            handled.reply = ErrorReply("サーバー内部のエラーです。しばらくしてからやり直してください");
+            handled.reply = ReplyBytes(ErrorReply("サーバー内部のエラーです。しばらくしてからやり直してください"));
         }
         HandOver(job, std::move(handled.kind), std::move(handled.result), std::move(handled.reply));
     }
 }
 
-void CalendarServer::HandOver(Job& job, std::string kind, std::string result, std::string reply) {
+void CalendarServer::HandOver(Job& job, std::string kind, std::string result, ReplyBytes reply) {
     Writing writing;
     writing.socket = std::move(job.socket);
     writing.client = std::move(job.client);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "server/NetAddress.h"
+#include "server/ReplyBytes.h"
 #include "server/UniqueFd.h"
 
 #include <atomic>
@@ -82,7 +83,7 @@ private:
         std::string client;
         std::string kind;
         std::string result;
-        std::string reply;
+        ReplyBytes reply;
         size_t sent = 0;
         bool waiting = true;  // the client's buffer was full at the last send
         Clock::time_point started;
@@ -113,7 +114,7 @@ private:
     void Dispatch(Job job);
     void WorkerMain();
     // Answers one job and hands the reply back to the event loop.
-    void HandOver(Job& job, std::string kind, std::string result, std::string reply);
+    void HandOver(Job& job, std::string kind, std::string result, ReplyBytes reply);
 
     ServerOptions options_;
     UniqueFd listener_;

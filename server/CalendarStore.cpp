@@ -160,7 +160,7 @@ void CalendarStore::CreateSchema() {
     transaction.Commit();
 }
 
-void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply) {
+size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply) {
     // Categories and genres are few: join their names in memory, from the
     // same snapshot as the schedules.
     SqliteReadTransaction snapshot(connection_);
@@ -181,6 +181,7 @@ void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& r
         return found == names.end() ? nullptr : &found->second;
     };
 
+    size_t lines = 0;
     StatementUse rows(statements_->selectSchedules);
     while (rows->Step()) {
         auto genreId = static_cast<int32_t>(rows->Int(3));
@@ -200,10 +201,13 @@ void CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& r
             .Text(genre ? std::string_view(genre->shortName) : std::string_view())
             .Text(category ? std::string_view(category->shortName) : std::string_view())
             .End();
+        ++lines;
     }
+    return lines;
 }
 
-void CalendarStore::AppendCategories(std::string& reply) {
+size_t CalendarStore::AppendCategories(std::string& reply) {
+    size_t lines = 0;
     StatementUse rows(statements_->selectCategories);
     while (rows->Step()) {
         RecordLineWriter line(reply);
@@ -216,10 +220,13 @@ void CalendarStore::AppendCategories(std::string& reply) {
             .Text(rows->Bytes(6))
             .Text(rows->Bytes(7))
             .End();
+        ++lines;
     }
+    return lines;
 }
 
-void CalendarStore::AppendDateInfo(std::string& reply) {
+size_t CalendarStore::AppendDateInfo(std::string& reply) {
+    size_t lines = 0;
     StatementUse rows(statements_->selectDateInfo);
     while (rows->Step()) {
         RecordLineWriter line(reply);
@@ -230,7 +237,9 @@ void CalendarStore::AppendDateInfo(std::string& reply) {
             .Text(rows->Bytes(4))
             .Text(rows->Bytes(5))
             .End();
+        ++lines;
     }
+    return lines;
 }
 
 std::optional<int64_t> CalendarStore::LevelOf(int32_t id) {

@@ -50,10 +50,11 @@ public:
     std::string JournalMode();
     int SynchronousLevel();
 
-    // GET: appends one record line per record to `reply`.
-    void AppendSchedules(const ScheduleFilter& filter, std::string& reply);
-    void AppendCategories(std::string& reply);
-    void AppendDateInfo(std::string& reply);
+    // GET: appends one record line per record to `reply`; returns the
+    // number of lines appended.
+    size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply);
+    size_t AppendCategories(std::string& reply);
+    size_t AppendDateInfo(std::string& reply);
 
     // SET: applies one checked change in one transaction; on failure
     // nothing is stored and the failure says why.

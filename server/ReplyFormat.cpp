@@ -34,6 +34,13 @@ std::string EscapeReplyText(std::string_view text) {
     return out;
 }
 
+std::string GetStatusLine(size_t recordLines) {
+    std::string line = "+OK RDZVP/0.0 ";
+    line += std::to_string(recordLines);
+    line += "\r\n";
+    return line;
+}
+
 std::string ErrorReply(std::string_view message) {
     std::string reply = "-";
     reply += EscapeReplyText(message);

@@ -6,9 +6,16 @@
 #include <string>
 #include <string_view>
 
-// First line of every success reply; it never contains "DATA", so a GET
-// without records is still a non-empty success.
+// First line of the success reply of HELLO and SET; it never contains
+// "DATA", so a reply without records is still a non-empty success.
 inline constexpr std::string_view kSuccessStatusLine = "+OK RDZVP/0.0\r\n";
+
+// The success line of a GET names how many record lines follow, so a reply
+// cut short is told from a whole one: "+OK RDZVP/0.0 <n>" + CR LF.
+std::string GetStatusLine(size_t recordLines);
+
+// Room kept in front of a GET's records for its status line.
+inline constexpr size_t kStatusLineRoom = 40;
 
 // Escape, and also CR, LF and NUL (as "+0D", "+0A", "+00"), so a text can
 // never split or cut a reply line.

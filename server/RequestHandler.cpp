@@ -10,7 +10,7 @@
 namespace {
 
 HandledRequest FailureReply(std::string kind, const Failure& failure) {
-    return HandledRequest{ErrorReply(failure.message), std::move(kind), "error(" + failure.tag + ")"};
+    return HandledRequest{ReplyBytes(ErrorReply(failure.message)), std::move(kind), "error(" + failure.tag + ")"};
 }
 
 std::optional<Failure> ApplySet(CalendarStore& store, const Request& request, const ChangeStamp& stamp) {
@@ -21,12 +21,20 @@ std::optional<Failure> ApplySet(CalendarStore& store, const Request& request, co
     }
 }
 
-void AppendGet(CalendarStore& store, const Request& request, std::string& reply) {
+// The records after room for the status line, which goes in front of them
+// once their number is known: the reply is never copied.
+ReplyBytes BuildGetReply(CalendarStore& store, const Request& request) {
+    auto buffer = std::make_shared<std::string>(kStatusLineRoom, ' ');
+    size_t lines = 0;
     switch (request.dataSet) {
-    case DATASET_SCHEDULES: store.AppendSchedules(request.filter, reply); break;
-    case DATASET_CATEGORIES: store.AppendCategories(reply); break;
-    default: store.AppendDateInfo(reply); break;
+    case DATASET_SCHEDULES: lines = store.AppendSchedules(request.filter, *buffer); break;
+    case DATASET_CATEGORIES: lines = store.AppendCategories(*buffer); break;
+    default: lines = store.AppendDateInfo(*buffer); break;
     }
+    std::string status = GetStatusLine(lines);
+    size_t begin = kStatusLineRoom - status.size();
+    buffer->replace(begin, status.size(), status);
+    return ReplyBytes(std::move(buffer), begin);
 }
 
 }  // namespace
@@ -52,14 +60,12 @@ HandledRequest RequestHandler::Handle(std::string_view line, const std::string& 
     if (!parsed.Ok()) return FailureReply(kind, parsed.Error());
     const Request& request = parsed.Value();
     try {
-        HandledRequest handled{std::string(kSuccessStatusLine), kind, "ok"};
-        if (request.kind == RequestKind::Get) {
-            AppendGet(store_, request, handled.reply);
-        } else if (request.kind == RequestKind::Set) {
+        if (request.kind == RequestKind::Get) return HandledRequest{BuildGetReply(store_, request), kind, "ok"};
+        if (request.kind == RequestKind::Set) {
             std::optional<Failure> failure = ApplySet(store_, request, StampNow(clientHost));
             if (failure) return FailureReply(kind, *failure);
         }
-        return handled;
+        return HandledRequest{ReplyBytes(std::string(kSuccessStatusLine)), kind, "ok"};
     } catch (const SqliteError& error) {
         int primary = error.Code() & 0xFF;
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {

@@ -3,12 +3,13 @@
 #pragma once
 
 #include "server/CalendarStore.h"
+#include "server/ReplyBytes.h"
 
 #include <string>
 #include <string_view>
 
 struct HandledRequest {
-    std::string reply;
+    ReplyBytes reply;
     std::string kind;    // "HELLO", "GET 1", "SET 2", ... for the log
     std::string result;  // "ok" or "error(tag)"
 };

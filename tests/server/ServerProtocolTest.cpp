@@ -65,6 +65,8 @@ protected:
     std::vector<ScheduleRecord> Schedules(const std::string& condition = "") {
         std::string reply = Request(BuildGetLine(1, condition));
         EXPECT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
+        // The status line names the number of record lines that follow.
+        EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), "+OK RDZVP/0.0 " + std::to_string(RecordLines(reply).size()) + "\r\n");
         std::vector<ScheduleRecord> records;
         for (const std::string& line : RecordLines(reply)) {
             records.emplace_back();
@@ -90,14 +92,12 @@ protected:
 };
 
 TEST_F(CalendarServerTest, HelloAndEmptyGetsAreNonEmptySuccessesWithoutRecords) {
-    std::string hello = Request(kHello);
-    EXPECT_TRUE(IsSuccessReply(hello));
-    EXPECT_EQ(hello.find("DATA"), std::string::npos);
-    for (int dataSet : {1, 3}) {
-        std::string reply = Request(BuildGetLine(dataSet, ""));
-        EXPECT_TRUE(IsSuccessReply(reply)) << reply;
-        EXPECT_TRUE(RecordLines(reply).empty());
-    }
+    EXPECT_EQ(Request(kHello), "+OK RDZVP/0.0\r\n");
+    for (int dataSet : {1, 3}) EXPECT_EQ(Request(BuildGetLine(dataSet, "")), "+OK RDZVP/0.0 0\r\n");
+    std::string genres = Request(BuildGetLine(2, ""));
+    EXPECT_EQ(genres.substr(0, 21), "+OK RDZVP/0.0 5\r\nDATA") << genres;
+    EXPECT_EQ(RecordLines(genres).size(), 5u);
+    EXPECT_EQ(Request(DateInfoSetLine(20070101, "x", 0)), "+OK RDZVP/0.0\r\n");
 }
 
 TEST_F(CalendarServerTest, ScheduleOpsAddChangeAndDelete) {
