@@ -7,9 +7,11 @@
 #include "server/RequestParser.h"
 
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +47,13 @@ int MillisUntil(std::chrono::steady_clock::time_point deadline, std::chrono::ste
     if (deadline <= now) return 0;
     auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
     return static_cast<int>(std::min<long long>(millis, 1000));
+}
+
+// Bytes the client has not acknowledged yet: the measure of its progress.
+int QueuedBytes(int fd) {
+    int queued = 0;
+    if (::ioctl(fd, SIOCOUTQ, &queued) != 0) return 0;
+    return queued;
 }
 
 void RaiseDescriptorLimit() {
@@ -153,7 +162,7 @@ void CalendarServer::Run() {
         size_t firstWriting = waits.size();
         for (const Writing& writing : writing_) {
             waits.push_back(pollfd{writing.socket.Get(), POLLOUT, 0});
-            nextDeadline = std::min({nextDeadline, writing.stallDeadline, writing.totalDeadline});
+            nextDeadline = std::min(nextDeadline, writing.stallDeadline);
         }
         size_t firstLingering = waits.size();
         for (const Lingering& closing : lingering_) {
@@ -305,14 +314,41 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
                     stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now);
     }
     for (size_t i = writing_.size(); i-- > 0;) {
-        if (writing_[i].stallDeadline > now && writing_[i].totalDeadline > now) continue;
-        Writing late = std::move(writing_[i]);
+        Writing& writing = writing_[i];
+        if (writing.stallDeadline > now) continue;
+        // The server had nothing to send; has the client taken anything?
+        int queued = QueuedBytes(writing.socket.Get());
+        if (queued < writing.queued) {
+            writing.queued = queued;
+            writing.stallDeadline = now + options_.replyStallTimeout;
+            continue;
+        }
+        Writing late = std::move(writing);
         writing_.erase(writing_.begin() + static_cast<std::ptrdiff_t>(i));
         FinishWriting(std::move(late), now);
     }
-    lingering_.erase(std::remove_if(lingering_.begin(), lingering_.end(),
-                                    [now](const Lingering& closing) { return closing.deadline <= now; }),
-                     lingering_.end());
+    for (size_t i = lingering_.size(); i-- > 0;) {
+        Lingering& closing = lingering_[i];
+        if (closing.deadline > now) continue;
+        int queued = QueuedBytes(closing.socket.Get());
+        if (queued > 0 && queued < closing.queued) {
+            closing.queued = queued;
+            closing.deadline = now + options_.replyStallTimeout;
+            continue;
+        }
+        Lingering done = std::move(closing);
+        lingering_.erase(lingering_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (queued > 0) {
+            RequestLog::Note("reply cut off in the send queue: client stopped reading; connection reset");
+            Reset(std::move(done.socket));
+        }
+    }
+}
+
+void CalendarServer::Reset(UniqueFd socket) {
+    linger abortive{1, 0};
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    socket.Reset();
 }
 
 void CalendarServer::RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind,
@@ -329,7 +365,8 @@ void CalendarServer::RefuseEarly(UniqueFd socket, const std::string& client, std
 void CalendarServer::StartLinger(UniqueFd socket, Clock::time_point now) {
     // Bounded like the live connections; past that the socket just closes.
     if (lingering_.size() >= options_.maxConnections * 2) return;
-    lingering_.push_back(Lingering{std::move(socket), now + options_.lingerTime});
+    int queued = QueuedBytes(socket.Get());
+    lingering_.push_back(Lingering{std::move(socket), now + options_.lingerTime, queued});
 }
 
 void CalendarServer::Dispatch(Job job) {
@@ -350,7 +387,6 @@ void CalendarServer::CollectFinished(Clock::time_point now) {
     for (Writing& writing : finished) {
         --inFlight_;
         writing.stallDeadline = now + options_.replyStallTimeout;
-        writing.totalDeadline = writing.started + options_.replyTotalTimeout;
         if (writing.waiting && SendMore(writing, now)) {
             writing_.push_back(std::move(writing));
         } else {
@@ -363,6 +399,7 @@ bool CalendarServer::SendMore(Writing& writing, Clock::time_point now) {
     size_t before = writing.sent;
     bool waiting = SendWithoutWaiting(writing);
     if (writing.sent > before) writing.stallDeadline = now + options_.replyStallTimeout;
+    writing.queued = QueuedBytes(writing.socket.Get());
     return waiting;
 }
 
@@ -386,7 +423,12 @@ bool CalendarServer::SendWithoutWaiting(Writing& writing) {
 
 void CalendarServer::FinishWriting(Writing writing, Clock::time_point now) {
     std::string result = std::move(writing.result);
-    if (writing.sent < writing.reply.Size()) result += " (reply cut off: client stopped reading)";
+    if (writing.sent < writing.reply.Size()) {
+        result += " (reply cut off: client stopped reading; connection reset)";
+        RequestLog::Write(writing.client, writing.kind, writing.sent, now - writing.started, result);
+        Reset(std::move(writing.socket));
+        return;
+    }
     RequestLog::Write(writing.client, writing.kind, writing.sent, now - writing.started, result);
     ::shutdown(writing.socket.Get(), SHUT_WR);
     StartLinger(std::move(writing.socket), now);
@@ -440,6 +482,7 @@ void CalendarServer::HandOver(Job& job, std::string kind, std::string result, Re
     // at once, and the event loop takes over only a reply the client is slow
     // to take.
     SendWithoutWaiting(writing);
+    writing.queued = QueuedBytes(writing.socket.Get());
     {
         std::lock_guard<std::mutex> lock(finishedMutex_);
         finished_.push_back(std::move(writing));

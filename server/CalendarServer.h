@@ -2,9 +2,10 @@
 // connections, reads request lines and writes replies, all with deadlines,
 // so slow, silent or non-reading clients never hold a worker; a small pool
 // of worker threads, each with its own database connection, answers
-// complete requests. Every connection ends
-// with the sending side shut down and a short drain of what the client still
-// sends, so the client always receives the whole reply before the close.
+// complete requests. A connection whose reply went out whole ends with the
+// sending side shut down and a drain of what the client still sends, so the
+// client receives the whole reply before the close; one given up on (the
+// client made no progress for the stall limit) is reset instead.
 #pragma once
 
 #include "server/NetAddress.h"
@@ -31,11 +32,11 @@ struct ServerOptions {
     size_t maxConnections = 256;
     // Time a client has to send its whole request line.
     std::chrono::milliseconds requestTimeout{10000};
-    // Longest pause while the client takes the reply.
+    // Longest pause in the client's progress through the reply: bytes
+    // leaving the socket's send queue, however few. A client that keeps
+    // reading gets the whole reply however slowly it reads.
     std::chrono::milliseconds replyStallTimeout{10000};
-    // Longest time for a whole reply (100,000 schedules take well under a second).
-    std::chrono::milliseconds replyTotalTimeout{120000};
-    // How long a closing connection is drained.
+    // How long a closing connection is drained once its send queue is empty.
     std::chrono::milliseconds lingerTime{2000};
 };
 
@@ -67,9 +68,13 @@ private:
         Clock::time_point started;
         Clock::time_point deadline;
     };
+    // A connection whose reply is wholly in the kernel: the sending side is
+    // shut down, what the client still sends is discarded until it closes,
+    // and the kernel's queue goes on to the client as long as it reads.
     struct Lingering {
         UniqueFd socket;
         Clock::time_point deadline;
+        int queued = 0;  // bytes in the send queue at the last look
     };
     struct Job {
         UniqueFd socket;
@@ -86,9 +91,9 @@ private:
         ReplyBytes reply;
         size_t sent = 0;
         bool waiting = true;  // the client's buffer was full at the last send
+        int queued = 0;       // bytes in the send queue after the last send or look
         Clock::time_point started;
         Clock::time_point stallDeadline;  // moved on by every bit of progress
-        Clock::time_point totalDeadline;
     };
 
     void AcceptAll(Clock::time_point now);
@@ -110,6 +115,9 @@ private:
     void RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind, std::string_view message,
                      std::string_view result, Clock::time_point started, Clock::time_point now);
     void StartLinger(UniqueFd socket, Clock::time_point now);
+    // Gives up on a connection so that the client sees a failed receive
+    // (a reset), never a close that looks like the end of a whole reply.
+    static void Reset(UniqueFd socket);
 
     void Dispatch(Job job);
     void WorkerMain();

@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -178,13 +180,20 @@ TEST(ServerDurability, StoreConnectionsSyncEveryCommit) {
 
 // A database whose GET 1 reply (several megabytes) is more than the socket
 // buffers hold.
-std::string LargeDatabase(const TempDir& folder) {
+std::string LargeDatabase(const TempDir& folder, size_t schedules = 30000) {
     std::string database = folder.Path() + "/calendar.db";
     CalendarStore store(database);
     ChangeStamp stamp = StampNow("127.0.0.1");
     int32_t genre = store.AddGenre(store.AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
-    store.ImportSchedules(std::vector<ScheduleRow>(30000, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
+    store.ImportSchedules(std::vector<ScheduleRow>(schedules, ScheduleRow{20070101, std::string(200, 'x'), genre}), stamp);
     return database;
+}
+
+// Whether a reply is whole: as many record lines as its status line names.
+bool WholeGetReply(const std::string& reply, size_t expectedRecords) {
+    std::string status = "+OK RDZVP/0.0 " + std::to_string(expectedRecords) + "\r\n";
+    return reply.compare(0, status.size(), status) == 0 && RecordLines(reply).size() == expectedRecords &&
+           reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "\r\n") == 0;
 }
 
 TEST(ServerLimits, AClientThatStopsReadingDoesNotHoldTheServer) {
@@ -202,6 +211,36 @@ TEST(ServerLimits, AClientThatStopsReadingDoesNotHoldTheServer) {
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_NE(server.Log().find("reply cut off"), std::string::npos) << server.Log();
+    // The client can tell: reading on ends in a reset, not in a close that
+    // looks like the end of a whole reply.
+    EXPECT_THROW(stalled.ReadAll(20s), std::runtime_error);
+}
+
+TEST(ServerLimits, AClientThatReadsSlowlyButSteadilyGetsTheWholeReply) {
+    TempDir folder;
+    // More than the kernel's socket buffers hold (about 5 MB).
+    constexpr size_t kSchedules = 20000;
+    std::string database = LargeDatabase(folder, kSchedules);
+    // The stall limit is far shorter than the time the client needs to empty
+    // the server's send queue, but the client never stops taking bytes
+    // (1.6 MB/s).
+    ServerProcess server({"--reply-timeout", "0.5"}, database);
+    TestConnection slow(server.Port(), 16384);
+    slow.Send(BuildGetLine(1, ""));
+    std::string reply;
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    for (;;) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(20ms);
+        char buffer[32768];
+        ssize_t n = ::recv(slow.Fd(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) break;
+        if (n < 0 && errno == EAGAIN) continue;
+        ASSERT_GT(n, 0) << std::strerror(errno) << " after " << reply.size() << " bytes\n" << server.Log();
+        reply.append(buffer, static_cast<size_t>(n));
+    }
+    EXPECT_TRUE(WholeGetReply(reply, kSchedules)) << reply.size() << " bytes\n" << server.Log();
+    EXPECT_EQ(server.Log().find("cut off"), std::string::npos) << server.Log();
 }
 
 TEST(ServerLimits, ClientsThatStopReadingDoNotHoldUpOthers) {
