@@ -1,6 +1,5 @@
 #include "protocol/WireFormat.h"
 
-#include <climits>
 #include <cstring>
 
 namespace {
@@ -35,35 +34,6 @@ unsigned char DecodeEscapeBytes(std::string_view bytes) {
     }
     if (negative) value = 0u - value;
     return static_cast<unsigned char>(value & 0xFF);
-}
-
-// Fills a fixed-width field from a byte source while keeping Shift-JIS
-// characters whole: a double-byte character is written only when both its
-// bytes fit. A zero byte ends the text. The rest of the field is zeroed.
-// `next(byte)` yields the next source byte and returns false at the end.
-template <typename Source>
-size_t FillField(char* field, size_t width, Source&& next) {
-    const size_t limit = width - 1;
-    size_t length = 0;
-    unsigned char byte;
-    while (next(byte) && byte != 0) {
-        if (IsShiftJisLeadByte(byte)) {
-            unsigned char trail;
-            if (!next(trail) || trail == 0) {
-                // A lead byte that ends the text was not cut by us: keep it.
-                if (length < limit) field[length++] = static_cast<char>(byte);
-                break;
-            }
-            if (length + 2 > limit) break;
-            field[length++] = static_cast<char>(byte);
-            field[length++] = static_cast<char>(trail);
-            continue;
-        }
-        if (length >= limit) break;
-        field[length++] = static_cast<char>(byte);
-    }
-    std::memset(field + length, 0, width - length);
-    return length;
 }
 
 }  // namespace
@@ -116,47 +86,6 @@ std::string QuoteSqlText(std::string_view text) {
     return out;
 }
 
-int32_t ParseInt(std::string_view field) {
-    size_t pos = 0;
-    while (pos < field.size() && IsSpace(static_cast<unsigned char>(field[pos]))) ++pos;
-    bool negative = false;
-    if (pos < field.size() && (field[pos] == '+' || field[pos] == '-')) {
-        negative = field[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    for (; pos < field.size() && field[pos] >= '0' && field[pos] <= '9'; ++pos) {
-        if (value <= int64_t{INT32_MAX} + 1) value = value * 10 + (field[pos] - '0');
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
-std::string FormatInt(int32_t value) {
-    char buffer[16];
-    char* end = buffer + sizeof buffer;
-    char* p = end;
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    do {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return std::string(p, end);
-}
-
-size_t CopyToField(char* field, size_t width, std::string_view text) {
-    if (width == 0) return 0;
-    size_t pos = 0;
-    return FillField(field, width, [&](unsigned char& byte) {
-        if (pos >= text.size()) return false;
-        byte = static_cast<unsigned char>(text[pos++]);
-        return true;
-    });
-}
-
 // Unescapes a text that fits its field whole: decoding never lengthens a
 // text, so nothing is cut and no character boundary needs watching.
 size_t UnescapeFittingText(char* field, size_t width, std::string_view escaped) {
@@ -195,24 +124,6 @@ size_t UnescapeToField(char* field, size_t width, std::string_view escaped) {
         }
         return true;
     });
-}
-
-std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator) {
-    std::vector<std::string_view> pieces;
-    if (separator.empty()) {
-        pieces.push_back(text);
-        return pieces;
-    }
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            pieces.push_back(text.substr(start));
-            return pieces;
-        }
-        pieces.push_back(text.substr(start, end - start));
-        start = end + separator.size();
-    }
 }
 
 RecordFields::RecordFields(std::string_view line) {

@@ -3,6 +3,9 @@
 // client, the calendar server, the native tests, the fuzzer and the benchmark.
 #pragma once
 
+#include "text/ShiftJis.h"
+#include "text/TextTools.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,51 +31,18 @@ std::string Unescape(std::string_view text);
 // condition.
 std::string QuoteSqlText(std::string_view text);
 
-// The protocol's integer rule: leading white space, an optional sign, the
-// decimal digits up to the first other byte; no digits give 0. A value
-// beyond the signed 32-bit range is clamped to it.
-int32_t ParseInt(std::string_view field);
-
-// "%d" form of a signed 32-bit value.
-std::string FormatInt(int32_t value);
-
-// True when the byte opens a Shift-JIS double-byte character.
-constexpr bool IsShiftJisLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// Copies text into a zero-filled field of `width` bytes (width >= 1): at
-// most width - 1 bytes, stopping at a zero byte, and never ending on the
-// lead byte of a Shift-JIS character whose trail byte had to be cut off.
-// Returns the number of bytes copied.
-size_t CopyToField(char* field, size_t width, std::string_view text);
-
-template <size_t N>
-size_t CopyToField(char (&field)[N], std::string_view text) {
-    return CopyToField(field, N, text);
-}
+// Integers are read by ParseInt (the atoi rule) and written by FormatInt
+// ("%d"), both in text/TextTools.h.
 
 // Unescape(escaped) straight into a fixed-width field, with the rules of
-// CopyToField; no intermediate string. Returns the number of bytes copied.
+// CopyToField (text/ShiftJis.h); no intermediate string. Returns the number
+// of bytes copied.
 size_t UnescapeToField(char* field, size_t width, std::string_view escaped);
 
 template <size_t N>
 size_t UnescapeToField(char (&field)[N], std::string_view escaped) {
     return UnescapeToField(field, N, escaped);
 }
-
-// The text of a zero-terminated fixed-width field (never reads past it).
-template <size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-    size_t length = 0;
-    while (length < N && field[length] != '\0') ++length;
-    return std::string_view(field, length);
-}
-
-// Splits at every occurrence of the separator; empty pieces count and the
-// rest after the last separator is always the final piece. The views point
-// into `text`.
-std::vector<std::string_view> SplitAll(std::string_view text, std::string_view separator);
 
 // Position of the next CR LF at or after `from`, or npos.
 inline size_t FindLineEnd(std::string_view text, size_t from) {

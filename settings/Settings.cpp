@@ -2,7 +2,7 @@
 
 #include "toolkit/Services.h"
 
-#include "protocol/WireFormat.h"
+#include "text/TextTools.h"
 
 namespace {
 

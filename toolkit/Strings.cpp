@@ -1,6 +1,6 @@
 #include "toolkit/Services.h"
 
-#include "protocol/WireFormat.h"
+#include "text/TextTools.h"
 
 std::string LoadString(HINSTANCE instance, UINT id) {
     char buffer[1024] = {};

@@ -1,6 +1,6 @@
 #include "toolkit/Services.h"
 
-#include "protocol/WireFormat.h"
+#include "text/ShiftJis.h"
 
 // The first shell's structure ends after a 64-byte tip.
 constexpr size_t kTipBytes = 64;

@@ -49,43 +49,6 @@ TEST(QuoteSqlTextTest, DoublesQuotesAndBackslashesBytewise) {
     EXPECT_EQ(Escape("schedule like '%" + QuoteSqlText("it's") + "%' "), "schedule+20like+20'+25it''s+25'+20");
 }
 
-TEST(ParseIntTest, FollowsTheIntegerRule) {
-    EXPECT_EQ(ParseInt("12abc"), 12);
-    EXPECT_EQ(ParseInt(""), 0);
-    EXPECT_EQ(ParseInt("abc"), 0);
-    EXPECT_EQ(ParseInt("  -42"), -42);
-    EXPECT_EQ(ParseInt("+7"), 7);
-    EXPECT_EQ(ParseInt("2147483647"), 2147483647);
-    EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
-    EXPECT_EQ(ParseInt("99999999999999999999"), INT32_MAX);
-    EXPECT_EQ(ParseInt("-99999999999999999999"), INT32_MIN);
-    EXPECT_EQ(FormatInt(0), "0");
-    EXPECT_EQ(FormatInt(-42), "-42");
-    EXPECT_EQ(FormatInt(INT32_MIN), "-2147483648");
-}
-
-TEST(CopyToFieldTest, KeepsWidthMinusOneBytes) {
-    char field[5];
-    EXPECT_EQ(CopyToField(field, "abcdefgh"), 4u);
-    EXPECT_EQ(std::string(field), "abcd");
-    EXPECT_EQ(field[4], '\0');
-    EXPECT_EQ(CopyToField(field, "ab"), 2u);
-    EXPECT_EQ(std::string(field, 5), "ab\0\0\0"s);  // zero-filled behind the text
-}
-
-TEST(CopyToFieldTest, NeverEndsOnALoneLeadByte) {
-    char field[5];
-    // "aあい": 'a' then two double-byte characters; four bytes fit, so the
-    // second character (bytes 4 and 5) must go whole.
-    EXPECT_EQ(CopyToField(field, "aあい"), 3u);
-    EXPECT_EQ(std::string(field), "aあ");
-    EXPECT_EQ(CopyToField(field, "あい"), 4u);
-    EXPECT_EQ(std::string(field), "あい");
-    // Half-width katakana are single bytes.
-    EXPECT_EQ(CopyToField(field, "ｶﾃｺﾞﾘ"), 4u);
-    EXPECT_EQ(std::string(field), "ｶﾃｺﾞ");
-}
-
 TEST(CopyToFieldTest, StopsAtAZeroByte) {
     char field[8];
     EXPECT_EQ(CopyToField(field, "ab\0cd"s), 2u);
@@ -128,18 +91,6 @@ TEST(FramingTest, JudgesReplies) {
     EXPECT_FALSE(IsSuccessReply(""));
     EXPECT_FALSE(IsSuccessReply("-"));
     EXPECT_FALSE(IsSuccessReply("-ERR"));
-}
-
-TEST(FramingTest, SplitsKeepingEmptyPieces) {
-    auto pieces = SplitAll(";a;;b;", ";");
-    ASSERT_EQ(pieces.size(), 5u);
-    EXPECT_EQ(pieces[0], "");
-    EXPECT_EQ(pieces[1], "a");
-    EXPECT_EQ(pieces[2], "");
-    EXPECT_EQ(pieces[3], "b");
-    EXPECT_EQ(pieces[4], "");
-    EXPECT_EQ(SplitAll("", ";").size(), 1u);
-    EXPECT_EQ(SplitAll("a--b", "--").size(), 2u);
 }
 
 TEST(RequestLineTest, BuildsTheExactBytes) {
