@@ -1,3 +1,6 @@
+# The README's commands are scripts/run.sh and scripts/test.sh; these targets
+# are shortcuts to them and to the other scripts for machines that have make.
+# make run      the product: server with demo data and the client under Wine.
 # make test     installs what is missing (apt), builds all three configurations
 #               and runs every test: native (sanitized, with the fuzzers) and
 #               the x86_64 Windows build under Wine and Xvfb.
@@ -7,22 +10,18 @@
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 600
+export JOBS
 
-.PHONY: test build bootstrap configure bench fuzz clean
+.PHONY: run test build bootstrap bench fuzz clean
 
-test: build
-	ctest --test-dir build/native -j$(JOBS) --output-on-failure
-	scripts/test-win64.sh build/win64
+run:
+	scripts/run.sh
 
-build: configure
-	cmake --build --preset native -j$(JOBS)
-	cmake --build --preset win64 -j$(JOBS)
-	cmake --build --preset win32 -j$(JOBS)
+test:
+	scripts/test.sh
 
-configure: bootstrap
-	cmake --preset native >/dev/null
-	cmake --preset win64 >/dev/null
-	cmake --preset win32 >/dev/null
+build: bootstrap
+	scripts/build.sh native win64 win32
 
 bootstrap:
 	scripts/bootstrap.sh

@@ -8,7 +8,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
     googletest libbenchmark-dev libsqlite3-dev sqlite3
     wine64 fonts-wine fonts-ipafont locales
-    xvfb xauth
+    xvfb xauth x11-utils xdotool xclip imagemagick
 )
 
 missing=()
