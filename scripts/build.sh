@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # build.sh PRESET... [-- TARGET...]
-# Configures (once) and builds the named presets (native, win64, win32),
+# Configures and builds the named presets (native, win64, win32),
 # every target or only the TARGETs given after "--". Expects the packages
 # of bootstrap.sh.
 set -euo pipefail
@@ -25,8 +25,6 @@ if command -v ccache >/dev/null; then
 fi
 
 for preset in "${presets[@]}"; do
-    if [ ! -f "build/$preset/CMakeCache.txt" ]; then
-        cmake --preset "$preset" >/dev/null
-    fi
+    cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs" "${targets[@]}"
 done
