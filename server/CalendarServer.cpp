@@ -41,6 +41,8 @@ const char* const kBusyMessage = "サーバーが混み合っています。し�
 const char* const kTooLongMessage = "要求が長すぎます(64 KiB まで)";
 const char* const kTimeoutMessage = "要求が時間内に届きませんでした";
 const char* const kTruncatedMessage = "要求が途中で終わっています";
+const char* const kAddressBusyMessage =
+    "このアドレスからの接続が多すぎます。しばらくしてからやり直してください";
 const char* const kStoppingMessage = "サーバーを停止しています。しばらくしてからやり直してください";
 
 int MillisUntil(std::chrono::steady_clock::time_point deadline, std::chrono::steady_clock::time_point now) {
@@ -256,6 +258,12 @@ void CalendarServer::AcceptAll(Clock::time_point now) {
             RefuseEarly(std::move(socket), client, "-", kBusyMessage, "refused(busy)", now, now);
             continue;
         }
+        size_t& fromAddress = perAddress_[client];
+        if (fromAddress >= options_.maxPerAddress) {
+            RefuseEarly(std::move(socket), client, "-", kAddressBusyMessage, "refused(busy-address)", now, now);
+            continue;
+        }
+        ++fromAddress;
         reading_.push_back(Reading{std::move(socket), client, std::string(), now, now + options_.requestTimeout});
     }
 }
@@ -273,14 +281,20 @@ bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
         reading_.erase(reading_.begin() + static_cast<std::ptrdiff_t>(index));
         return gone;
     };
-    if (n < 0) {
+    // Every way out but a complete request ends the connection.
+    auto end = [&]() {
         Reading gone = leave();
+        Release(gone.client);
+        return gone;
+    };
+    if (n < 0) {
+        Reading gone = end();
         RequestLog::Write(gone.client, RequestKindForLog(gone.received), 0, now - gone.started,
                           std::string("dropped(") + std::strerror(errno) + ")");
         return false;
     }
     if (n == 0) {
-        Reading gone = leave();
+        Reading gone = end();
         if (gone.received.empty()) {
             RequestLog::Write(gone.client, "-", 0, now - gone.started, "dropped(closed without request)");
         } else {
@@ -294,7 +308,7 @@ bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
     connection.received.append(buffer, static_cast<size_t>(n));
     Frame frame = FindRequestLine(connection.received);
     if (frame.status == FrameStatus::NeedMore) return true;
-    Reading done = leave();
+    Reading done = frame.status == FrameStatus::TooLong ? end() : leave();
     if (frame.status == FrameStatus::TooLong) {
         RefuseEarly(std::move(done.socket), done.client, RequestKindForLog(done.received), kTooLongMessage,
                     "error(line-too-long)", done.started, now);
@@ -310,6 +324,7 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
         if (reading_[i].deadline > now) continue;
         Reading late = std::move(reading_[i]);
         reading_.erase(reading_.begin() + static_cast<std::ptrdiff_t>(i));
+        Release(late.client);
         RefuseEarly(std::move(late.socket), late.client, RequestKindForLog(late.received),
                     stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now);
     }
@@ -421,7 +436,14 @@ bool CalendarServer::SendWithoutWaiting(Writing& writing) {
     return false;
 }
 
+void CalendarServer::Release(const std::string& client) {
+    auto found = perAddress_.find(client);
+    if (found == perAddress_.end()) return;
+    if (--found->second == 0) perAddress_.erase(found);
+}
+
 void CalendarServer::FinishWriting(Writing writing, Clock::time_point now) {
+    Release(writing.client);
     std::string result = std::move(writing.result);
     if (writing.sent < writing.reply.Size()) {
         result += " (reply cut off: client stopped reading; connection reset)";

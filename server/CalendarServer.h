@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 struct ServerOptions {
@@ -30,6 +31,9 @@ struct ServerOptions {
     size_t workerThreads = 4;
     // Connections being read or answered at once; more are told the server is busy.
     size_t maxConnections = 256;
+    // Of those, connections from one client address, so that one host
+    // cannot take every slot; more from it are told so.
+    size_t maxPerAddress = 32;
     // Time a client has to send its whole request line.
     std::chrono::milliseconds requestTimeout{10000};
     // Longest pause in the client's progress through the reply: bytes
@@ -110,6 +114,8 @@ private:
     // Logs the request and starts the close.
     void FinishWriting(Writing writing, Clock::time_point now);
     void BeginStop(Clock::time_point now);
+    // A connection from `client` stops being read or answered.
+    void Release(const std::string& client);
 
     // An error reply that ends the connection before any request ran.
     void RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind, std::string_view message,
@@ -135,6 +141,8 @@ private:
     std::vector<Lingering> lingering_;
     std::vector<Writing> writing_;
     size_t inFlight_ = 0;  // jobs handed to workers and not yet back
+    // Connections read, answered or written, by client address.
+    std::unordered_map<std::string, size_t> perAddress_;
 
     std::mutex jobsMutex_;
     std::condition_variable jobsReady_;

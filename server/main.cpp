@@ -2,8 +2,8 @@
 // commands.
 //
 //   calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...
-//                         [--threads N] [--max-connections N] [--request-timeout SECONDS]
-//                         [--reply-timeout SECONDS]
+//                         [--threads N] [--max-connections N] [--max-per-address N]
+//                         [--request-timeout SECONDS] [--reply-timeout SECONDS]
 //   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
@@ -29,8 +29,8 @@ namespace {
 const char* const kUsage =
     "usage:\n"
     "  calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...\n"
-    "                        [--threads N] [--max-connections N] [--request-timeout SECONDS]\n"
-    "                        [--reply-timeout SECONDS]\n"
+    "                        [--threads N] [--max-connections N] [--max-per-address N]\n"
+    "                        [--request-timeout SECONDS] [--reply-timeout SECONDS]\n"
     "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
     "  calendar-server demo --db PATH\n";
@@ -139,6 +139,8 @@ int Serve(Arguments& arguments) {
         static_cast<size_t>(ParseNumber(arguments.Take("--threads", "4"), 1, 64, "--threads"));
     options.maxConnections =
         static_cast<size_t>(ParseNumber(arguments.Take("--max-connections", "256"), 1, 10000, "--max-connections"));
+    options.maxPerAddress =
+        static_cast<size_t>(ParseNumber(arguments.Take("--max-per-address", "32"), 1, 10000, "--max-per-address"));
     long timeoutMillis = static_cast<long>(
         std::strtod(arguments.Take("--request-timeout", "10").c_str(), nullptr) * 1000.0);
     if (timeoutMillis < 100 || timeoutMillis > 3600 * 1000) throw UsageError("--request-timeout must be 0.1 to 3600");

@@ -146,10 +146,19 @@ int RunServerCommand(const std::vector<std::string>& arguments, std::string* out
     return status;
 }
 
-TestConnection::TestConnection(int port, int receiveBufferBytes) {
+TestConnection::TestConnection(int port, int receiveBufferBytes, const char* sourceAddress) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBufferBytes > 0) {
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    }
+    if (sourceAddress) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, sourceAddress, &source.sin_addr);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+            ::close(fd_);
+            throw std::runtime_error(std::string("bind ") + sourceAddress + ": " + std::strerror(errno));
+        }
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -211,8 +220,8 @@ bool TestConnection::ClosedWithin(std::chrono::milliseconds wait) {
     }
 }
 
-std::string Exchange(int port, std::string_view request) {
-    TestConnection connection(port);
+std::string Exchange(int port, std::string_view request, const char* sourceAddress) {
+    TestConnection connection(port, 0, sourceAddress);
     connection.Send(request);
     return connection.ReadAll();
 }

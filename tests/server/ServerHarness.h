@@ -55,14 +55,15 @@ private:
 int RunServerCommand(const std::vector<std::string>& arguments, std::string* output = nullptr);
 
 // One exchange: connect, send the bytes, read until the server closes.
-std::string Exchange(int port, std::string_view request);
+std::string Exchange(int port, std::string_view request, const char* sourceAddress = nullptr);
 
 // A connected socket for tests that drive the exchange themselves.
 class TestConnection {
 public:
     // A small receive buffer makes a client that does not read stall the
-    // server sooner.
-    explicit TestConnection(int port, int receiveBufferBytes = 0);
+    // server sooner. `sourceAddress` (127.x.y.z) makes the client another
+    // host on loopback.
+    explicit TestConnection(int port, int receiveBufferBytes = 0, const char* sourceAddress = nullptr);
     ~TestConnection();
     TestConnection(const TestConnection&) = delete;
     TestConnection& operator=(const TestConnection&) = delete;

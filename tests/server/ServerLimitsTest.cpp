@@ -109,27 +109,51 @@ TEST(ServerLimits, AFullServerSaysSoAndRecovers) {
     EXPECT_TRUE(ServesAgainSoon(server.Port()));
 }
 
-TEST(ServerLimits, HundredsOfConnectionsAtOnceLeaveTheServerWorking) {
-    ServerProcess server;  // the default limit: 256 connections
-    std::vector<std::unique_ptr<TestConnection>> idle;
-    for (int i = 0; i < 300; ++i) {
-        idle.push_back(std::make_unique<TestConnection>(server.Port()));
-        idle.back()->Send("GET RDZ");
+// Connections from `host` (a loopback address) that send part of a line
+// and wait; returns how many of them the server turned away at once.
+int OpenStalledConnections(int port, const char* host, int count,
+                           std::vector<std::unique_ptr<TestConnection>>& held) {
+    std::vector<std::unique_ptr<TestConnection>> opened;
+    for (int i = 0; i < count; ++i) {
+        opened.push_back(std::make_unique<TestConnection>(port, 0, host));
+        opened.back()->Send("GET RDZ");
     }
-    // Those past the limit are told so and closed; the others wait.
-    std::vector<bool> closed(idle.size(), false);
-    int busy = 0;
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (busy < 300 - 256 && std::chrono::steady_clock::now() < deadline) {
-        for (size_t i = 0; i < idle.size(); ++i) {
-            if (!closed[i] && idle[i]->ClosedWithin(1ms)) {
+    int turnedAway = 0;
+    auto deadline = std::chrono::steady_clock::now() + 1500ms;
+    std::vector<bool> closed(opened.size(), false);
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (size_t i = 0; i < opened.size(); ++i) {
+            if (!closed[i] && opened[i]->ClosedWithin(1ms)) {
                 closed[i] = true;
-                ++busy;
+                ++turnedAway;
             }
         }
     }
-    EXPECT_EQ(busy, 300 - 256);
-    idle.clear();
+    for (size_t i = 0; i < opened.size(); ++i) {
+        if (!closed[i]) held.push_back(std::move(opened[i]));
+    }
+    return turnedAway;
+}
+
+TEST(ServerLimits, OneHostCannotTakeEverySlotAndHundredsOfConnectionsLeaveTheServerWorking) {
+    ServerProcess server({"--max-connections", "100", "--max-per-address", "30", "--request-timeout", "60"});
+    std::vector<std::unique_ptr<TestConnection>> held;
+    // A greedy host gets its share and no more; others are still served.
+    EXPECT_EQ(OpenStalledConnections(server.Port(), "127.0.0.2", 80, held), 50);
+    for (int i = 0; i < 10; ++i) EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello, "127.0.0.1")));
+    std::string reply = Exchange(server.Port(), kHello, "127.0.0.2");
+    ASSERT_TRUE(IsError(reply));
+    EXPECT_NE(Unescape(reply).find("このアドレスからの接続が多すぎます"), std::string::npos);
+    // Many hosts together fill the server: past the total, "busy".
+    int turnedAway = 0;
+    for (const char* host : {"127.0.0.3", "127.0.0.4", "127.0.0.5"}) {
+        turnedAway += OpenStalledConnections(server.Port(), host, 30, held);
+    }
+    EXPECT_EQ(turnedAway, 30 * 3 - (100 - 30));
+    EXPECT_EQ(held.size(), 100u);
+    reply = Exchange(server.Port(), kHello, "127.0.0.1");
+    EXPECT_NE(Unescape(reply).find("混み合って"), std::string::npos) << reply;
+    held.clear();
     EXPECT_TRUE(ServesAgainSoon(server.Port()));
 }
 
