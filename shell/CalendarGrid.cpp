@@ -52,11 +52,7 @@ void CalendarGrid::LayoutMonth(int year, int month, int day) {
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             DayCell& cell = Cell(column, row);
-            uint32_t flags = 0;
-            if (p.DateKey(1) == todayKey) flags = DAY_TODAY;
-            // A today in a neighbouring month's part is not marked as today.
-            if (p.Month() != shownMonth) flags = DAY_OTHER_MONTH;
-            cell.SetFlags(flags);
+            cell.SetFlags(cell_appearance::DayFlags(p.DateKey(1), p.Month(), shownMonth, todayKey));
             cell.SetDate(p.Year(), p.Month(), p.Day());
             p.AddDays(1);
         }

@@ -12,6 +12,11 @@ const char* const kWeekdayNames[7] = {"日", "月", "火", "水", "木", "金", 
 
 }  // namespace
 
+uint32_t DayFlags(int dateKey, int month, int shownMonth, int todayKey) {
+    if (month != shownMonth) return DAY_OTHER_MONTH;
+    return dateKey == todayKey ? DAY_TODAY : 0;
+}
+
 const char* WeekdayName(int weekday) {
     return weekday >= 0 && weekday < 7 ? kWeekdayNames[weekday] : "";
 }

@@ -12,11 +12,9 @@
 #include <vector>
 
 // Flags of a day cell.
-enum : uint32_t {
-    DAY_HOLIDAY = 0x0001,
-    DAY_TODAY = 0x1000,
-    DAY_OTHER_MONTH = 0x2000,
-};
+inline constexpr uint32_t DAY_HOLIDAY = 0x0001;
+inline constexpr uint32_t DAY_TODAY = 0x1000;
+inline constexpr uint32_t DAY_OTHER_MONTH = 0x2000;
 
 namespace cell_appearance {
 
@@ -35,6 +33,11 @@ inline constexpr int kSelectedBorderWidth = 2;
 
 // The status bar holds at most this many bytes of a day's text.
 inline constexpr size_t kStatusTextMax = 255;
+
+// The flags LayoutMonth gives a shown day (DAY_HOLIDAY comes later, from
+// the date information): today only inside the shown month; a day of a
+// neighbouring month is only that.
+uint32_t DayFlags(int dateKey, int month, int shownMonth, int todayKey);
 
 // "日" .. "土" for weekday 0 (Sunday) .. 6; "" outside.
 const char* WeekdayName(int weekday);

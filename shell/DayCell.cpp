@@ -17,7 +17,7 @@ void DayCell::LoadSchedules(const std::vector<std::unique_ptr<ScheduleRecord>>& 
 
 void DayCell::ClearDateInfo() {
     if (dateInfo_) *dateInfo_ = DateInfoRecord();
-    flags_ &= ~static_cast<uint32_t>(DAY_HOLIDAY);
+    flags_ &= ~DAY_HOLIDAY;
 }
 
 void DayCell::TakeDateInfo(const DateInfoRecord& record) {

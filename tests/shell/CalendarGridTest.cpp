@@ -1,0 +1,596 @@
+// The calendar display: the month arithmetic and texts on their own, then
+// month tabs, split window and grid on real windows inside a stand-in frame
+// with a store filled from records, and the grid's drawing read back pixel by
+// pixel from a fixed-size bitmap.
+#include "protocol/ScheduleStore.h"
+#include "protocol/WireFormat.h"
+#include "shell/CalendarGrid.h"
+#include "shell/CalendarHost.h"
+#include "shell/CalendarLayout.h"
+#include "shell/CalendarSplit.h"
+#include "shell/CellAppearance.h"
+#include "shell/MonthTabs.h"
+#include "tests/support/TestServerContext.h"
+#include "tests/support/WindowTestSupport.h"
+#include "toolkit/Dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace calendar_layout;
+using namespace cell_appearance;
+
+namespace {
+
+ScheduleRecord Schedule(int date, int id, const std::string& text, int genreId, const std::string& genreName) {
+    ScheduleRecord record;
+    record.date = date;
+    record.id = id;
+    CopyToField(record.text, text);
+    record.genreId = genreId;
+    CopyToField(record.genreName, genreName);
+    return record;
+}
+
+DateInfoRecord DateInfo(int date, const std::string& name, int holiday) {
+    DateInfoRecord record;
+    record.date = date;
+    CopyToField(record.name, name);
+    record.holiday = holiday;
+    return record;
+}
+
+bool Equal(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// ---------------------------------------------------------------------------
+// Arithmetic and texts, without a window
+
+TEST(CalendarArithmetic, GeometryHitsMovesAndClamps) {
+    // 700 x 650: columns of 100 and rows of 100 pixels, neighbours sharing a line.
+    EXPECT_TRUE(Equal(TitleRect(700), RECT{0, 0, 700, 31}));
+    EXPECT_TRUE(Equal(WeekdayRect(700, 3), RECT{300, 30, 401, 51}));
+    EXPECT_TRUE(Equal(DayRect(700, 650, 0, 0), RECT{0, 50, 101, 151}));
+    EXPECT_TRUE(Equal(DayRect(700, 650, 6, 5), RECT{600, 550, 701, 651}));
+    // Remainders spread: 703 / 7 = 100.43, so the last column reaches the edge.
+    EXPECT_EQ(DayRect(703, 650, 1, 0).left, 100);
+    EXPECT_EQ(DayRect(703, 650, 6, 0).left, 602);
+    EXPECT_EQ(DayRect(703, 650, 6, 0).right, 703);
+
+    CellPosition hit;
+    ASSERT_TRUE(HitDayCell(700, 650, 100, 100, &hit));  // on the line between columns 0 and 1
+    EXPECT_EQ(hit, (CellPosition{0, 0}));
+    ASSERT_TRUE(HitDayCell(700, 650, 150, 150, &hit));  // on the line between rows 0 and 1
+    EXPECT_EQ(hit, (CellPosition{1, 0}));
+    ASSERT_TRUE(HitDayCell(700, 650, 699, 649, &hit));
+    EXPECT_EQ(hit, (CellPosition{6, 5}));
+    EXPECT_FALSE(HitDayCell(700, 650, 350, 40, &hit));  // weekday row
+    EXPECT_FALSE(HitDayCell(700, 650, 350, 10, &hit));  // title
+
+    CellPosition to{-1, -1};
+    EXPECT_FALSE(MoveSelection(VK_LEFT, {0, 0}, &to));
+    EXPECT_FALSE(MoveSelection(VK_RIGHT, {6, 5}, &to));
+    EXPECT_FALSE(MoveSelection(VK_UP, {3, 0}, &to));
+    EXPECT_FALSE(MoveSelection(VK_DOWN, {3, 5}, &to));
+    EXPECT_FALSE(MoveSelection(VK_HOME, {3, 3}, &to));
+    EXPECT_EQ(to, (CellPosition{-1, -1}));
+    ASSERT_TRUE(MoveSelection(VK_RIGHT, {6, 2}, &to));
+    EXPECT_EQ(to, (CellPosition{0, 3}));
+    ASSERT_TRUE(MoveSelection(VK_LEFT, {0, 3}, &to));
+    EXPECT_EQ(to, (CellPosition{6, 2}));
+    ASSERT_TRUE(MoveSelection(VK_DOWN, {2, 2}, &to));
+    EXPECT_EQ(to, (CellPosition{2, 3}));
+
+    struct Clamp {
+        int year, month, wantYear, wantMonth;
+    } clamps[] = {{2038, 1, 2037, 12}, {2040, 5, 2037, 12}, {1970, 12, 1971, 1},
+                  {1969, 6, 1971, 1},  {1971, 6, 1971, 6},  {2037, 3, 2037, 3}};
+    for (const Clamp& c : clamps) {
+        int year = c.year, month = c.month;
+        ClampMonth(year, month);
+        EXPECT_EQ(year * 100 + month, c.wantYear * 100 + c.wantMonth) << c.year << "-" << c.month;
+    }
+
+    auto key = [](Day d) { return d.year * 10000 + d.month * 100 + d.day; };
+    EXPECT_EQ(key(FirstShownDay(2006, 1, 0)), 20060101);  // begins on a Sunday
+    EXPECT_EQ(key(FirstShownDay(2006, 4, 6)), 20060326);  // begins on a Saturday
+    EXPECT_EQ(key(FirstShownDay(2008, 3, 6)), 20080224);  // after a leap February
+    EXPECT_EQ(key(FirstShownDay(2007, 1, 1)), 20061231);  // into the year before
+}
+
+TEST(CalendarArithmetic, ColoursFlagsAndTexts) {
+    // Today only inside the shown month.
+    EXPECT_EQ(DayFlags(20061207, 12, 12, 20061207), (DAY_TODAY));
+    EXPECT_EQ(DayFlags(20061207, 12, 11, 20061207), (DAY_OTHER_MONTH));
+    EXPECT_EQ(DayFlags(20061208, 12, 12, 20061207), 0u);
+
+    // Text tests the holiday first; the background today and the other month.
+    EXPECT_EQ(DayTextColour(DAY_HOLIDAY, 6), kRed);
+    EXPECT_EQ(DayBackgroundColour(DAY_HOLIDAY, 6), kHolidayBackground);
+    EXPECT_EQ(DayTextColour(DAY_TODAY, 0), kRed);
+    EXPECT_EQ(DayBackgroundColour(DAY_TODAY, 0), kTodayBackground);
+    EXPECT_EQ(DayTextColour(DAY_OTHER_MONTH | DAY_HOLIDAY, 3), kRed);
+    EXPECT_EQ(DayBackgroundColour(DAY_OTHER_MONTH | DAY_HOLIDAY, 3), kOtherMonthBackground);
+    EXPECT_EQ(DayTextColour(0, 6), kBlue);
+    EXPECT_EQ(DayBackgroundColour(0, 6), kSaturdayBackground);
+    EXPECT_EQ(DayTextColour(0, 2), kBlack);
+    EXPECT_EQ(DayBackgroundColour(0, 2), kPlainBackground);
+    EXPECT_EQ(WeekdayTextColour(0), kRed);
+    EXPECT_EQ(WeekdayTextColour(6), kBlue);
+    EXPECT_EQ(WeekdayTextColour(4), kBlack);
+
+    EXPECT_EQ(TitleText(2006, 4), "2006 年 4 月のスケジュール");
+    DateInfoRecord named = DateInfo(20060429, "みどりの日", 1);
+    EXPECT_EQ(HeadText(29, &named), "29 みどりの日");
+    DateInfoRecord cleared;
+    EXPECT_EQ(HeadText(29, &cleared), "29 ");
+    EXPECT_EQ(HeadText(29, nullptr), "29");
+
+    // Schedules in store order, and for each the filter's matching ids.
+    std::vector<ScheduleRecord> schedules = {Schedule(20060409, 1, "会議", 3, "業務"),
+                                             Schedule(20060409, 2, "hidden", 9, "x"),
+                                             Schedule(20060409, 3, "no name", 5, "")};
+    EXPECT_EQ(ScheduleListText(schedules, {5, 3}), "【業務】会議\r\nno name\r\n");
+    EXPECT_EQ(ScheduleListText(schedules, {}), "");
+
+    EXPECT_EQ(StatusText(2006, 4, 9, 0, {}), "2006年4月9日(日) ");
+    EXPECT_EQ(StatusText(2006, 4, 9, 0, {schedules[0]}), "2006年4月9日(日) 会議");
+    EXPECT_EQ(StatusText(2006, 4, 9, 0, schedules), "2006年4月9日(日) 会議 他");
+
+    // The cut at 255 bytes keeps a double-byte character whole: the date part
+    // is 17 bytes, so a "表" at bytes 253-254 fits and one at 254-255 goes.
+    const std::string prefix = "2006年4月9日(日) ";
+    ASSERT_EQ(prefix.size(), 17u);
+    std::string fits = StatusText(2006, 4, 9, 0, {Schedule(20060409, 1, std::string(236, 'a') + "表表", 1, "")});
+    EXPECT_EQ(fits, prefix + std::string(236, 'a') + "表");
+    std::string cut = StatusText(2006, 4, 9, 0, {Schedule(20060409, 1, std::string(237, 'a') + "表表", 1, "")});
+    EXPECT_EQ(cut, prefix + std::string(237, 'a'));
+}
+
+// ---------------------------------------------------------------------------
+// The display on real windows
+
+// Stands in for the main frame: a top-level toolkit window holding the month
+// tabs, with a store filled from records, recording what the display tells
+// it and what the grid passes on.
+class TestFrame : public WindowBase, public CalendarHost {
+public:
+    struct SheetCall {
+        HWND owner;
+        int dateKey;
+        int startPage;
+    };
+
+    TestFrame() : context_("127.0.0.1", 1), store(context_) {}
+
+    void Open() {
+        window_test::RegisterWindowClassOnce();
+        Create(0, "QxKit_Window", "calendar", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 760, nullptr, nullptr,
+               GetInstance(), nullptr);
+        tabs = std::make_unique<MonthTabs>(*this);
+        tabs->Create(0, "", MonthTabs::kStyle, 0, 0, 0, 0, hwnd,
+                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(MonthTabs::kId)), GetInstance(), nullptr);
+        tabs->SetWindowPos(nullptr, 0, 0, ClientWidth(), ClientHeight(), SWP_NOZORDER);
+        tabs->SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(), ClientHeight()));
+    }
+
+    void Close() {
+        if (hwnd) DestroyWindow(hwnd);
+        tabs.reset();
+    }
+
+    CalendarGrid& Grid() { return *tabs->Grid(); }
+
+    ScheduleStore& Store() override { return store; }
+    HWND FrameWindow() const override { return hwnd; }
+    void SetDaySelected(bool selected) override { daySelected.push_back(selected); }
+    void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void Reload(uint32_t mask) override {
+        reloads.push_back(mask);
+        if (onReload) onReload();
+    }
+    std::unique_ptr<WindowBase> CreateCategoryTree(HWND split, CalendarGrid& grid) override {
+        auto tree = std::make_unique<TreeViewCtrl>();
+        tree->Create(CalendarSplit::kTreeExStyle, "", CalendarSplit::kTreeStyle, 0, 0, CalendarSplit::kTreeWidth, 0,
+                     split, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CalendarSplit::kTreeId)), GetInstance(),
+                     nullptr);
+        treeGrid = &grid;
+        return tree;
+    }
+    void RebuildCategoryTree() override { ++treeRebuilds; }
+    void UpdateCategoryCounts() override { ++countUpdates; }
+    int RunDaySheet(HWND owner, DayCell& day, int startPage) override {
+        sheets.push_back(SheetCall{owner, day.DateKey(), startPage});
+        return sheetResult;
+    }
+
+    LRESULT OnKeyDown(WPARAM key, LPARAM) override {
+        keys.push_back(static_cast<UINT>(key));
+        return 1;
+    }
+    LRESULT OnCommand(UINT, UINT id, HWND) override {
+        commands.push_back(id);
+        return 1;
+    }
+    // Not the program's main window: closing it must not end a message loop.
+    LRESULT OnDestroy() override { return 0; }
+
+    std::unique_ptr<MonthTabs> tabs;
+    TestServerContext context_;
+    ScheduleStore store;
+    CalendarGrid* treeGrid = nullptr;
+    std::vector<bool> daySelected;
+    std::vector<std::string> statusTexts;
+    std::vector<uint32_t> reloads;
+    std::function<void()> onReload;
+    int treeRebuilds = 0;
+    int countUpdates = 0;
+    std::vector<SheetCall> sheets;
+    int sheetResult = 0;
+    std::vector<UINT> keys;
+    std::vector<UINT> commands;
+};
+
+// One frame and grid for the whole program.
+class CalendarDisplay : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        frame = new TestFrame;
+        AddSchedules(*frame);
+        frame->Open();
+    }
+    static void TearDownTestSuite() {
+        frame->Close();
+        delete frame;
+        frame = nullptr;
+    }
+
+    static void AddSchedule(TestFrame& f, const ScheduleRecord& record) {
+        f.store.schedules.records.push_back(std::make_unique<ScheduleRecord>(record));
+    }
+    static void AddSchedules(TestFrame& f) {
+        // April 2006 shows 2006-03-26 .. 2006-05-06; the store is in no date
+        // order, with records just outside that range.
+        AddSchedule(f, Schedule(20060409, 11, "花見", 1, "行事"));
+        AddSchedule(f, Schedule(20060325, 12, "before", 1, "行事"));
+        AddSchedule(f, Schedule(20060412, 13, "only", 2, ""));
+        AddSchedule(f, Schedule(20060409, 14, "second", 2, ""));
+        AddSchedule(f, Schedule(20060326, 15, "first shown", 0, ""));
+        AddSchedule(f, Schedule(20060507, 16, "after", 2, ""));
+        AddSchedule(f, Schedule(20060506, 17, "last shown", 2, ""));
+        AddSchedule(f, Schedule(20060409, 18, "third", 1, "行事"));
+        AddSchedule(f, Schedule(20060417, 19, std::string(250, 'x') + "表", 1, ""));
+        f.store.dateInfo.records.push_back(std::make_unique<DateInfoRecord>(DateInfo(20060429, "みどりの日", 1)));
+        f.store.dateInfo.records.push_back(std::make_unique<DateInfoRecord>(DateInfo(20060429, "second", 0)));
+        f.store.dateInfo.records.push_back(std::make_unique<DateInfoRecord>(DateInfo(20060503, "憲法記念日", 1)));
+    }
+
+    static CalendarGrid& Grid() { return frame->Grid(); }
+    static MonthTabs& Tabs() { return *frame->tabs; }
+
+    // Sends a key to the grid with Ctrl and Shift held or not.
+    static void Key(UINT key, bool ctrl = false, bool shift = false, bool repeat = false) {
+        BYTE saved[256];
+        GetKeyboardState(saved);
+        BYTE state[256];
+        std::copy(saved, saved + 256, state);
+        state[VK_CONTROL] = ctrl ? 0x80 : 0;
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        LPARAM keyData = 1 | (repeat ? (1 << 30) : 0);
+        Grid().SendMessage(WM_KEYDOWN, key, keyData);
+        SetKeyboardState(saved);
+    }
+
+    static void Click(int x, int y, UINT message = WM_LBUTTONDOWN) {
+        Grid().SendMessage(message, MK_LBUTTON, MAKELPARAM(x, y));
+    }
+
+    static std::vector<CellPosition> Selected() {
+        std::vector<CellPosition> selected;
+        for (int i = 0; i < kDayCells; ++i) {
+            CellPosition at = CellAt(i);
+            if (Grid().Cell(at.column, at.row).Selected()) selected.push_back(at);
+        }
+        return selected;
+    }
+
+    static std::pair<int, int> Shown() { return {Tabs().Year(), Tabs().Month()}; }
+
+    static TestFrame* frame;
+};
+
+TestFrame* CalendarDisplay::frame = nullptr;
+
+TEST_F(CalendarDisplay, WindowsAreCreatedWithTheirClassesAndIds) {
+    char className[64];
+    GetClassNameA(Tabs().Handle(), className, sizeof className);
+    EXPECT_STREQ(className, "QXKITTabControl32");
+    EXPECT_EQ(TabCtrl_GetItemCount(Tabs().Handle()), 12);
+    HWND split = GetDlgItem(Tabs().Handle(), CalendarSplit::kId);
+    ASSERT_EQ(split, Tabs().Split()->Handle());
+    GetClassNameA(split, className, sizeof className);
+    EXPECT_STREQ(className, "QxKit_SplitWindow");
+    HWND grid = GetDlgItem(split, CalendarGrid::kId);
+    ASSERT_EQ(grid, Grid().Handle());
+    GetClassNameA(grid, className, sizeof className);
+    EXPECT_STREQ(className, "QxKit_Window");
+    HWND tree = GetDlgItem(split, CalendarSplit::kTreeId);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_FALSE(IsWindowVisible(tree));
+    EXPECT_EQ(frame->treeGrid, &Grid());
+    EXPECT_GE(frame->treeRebuilds, 1);
+    // The hidden tree leaves the grid the whole width below the tabs.
+    EXPECT_EQ(Grid().ClientWidth(), Tabs().ClientWidth());
+    EXPECT_GT(Grid().ClientHeight(), 500);
+
+    // The grid starts on the current month with its first shown day selected.
+    DateValue now;
+    EXPECT_EQ(Shown(), std::make_pair(now.Year(), now.Month()));
+    EXPECT_EQ(TabCtrl_GetCurSel(Tabs().Handle()), now.Month() - 1);
+    EXPECT_EQ(Grid().ShownDate().Month(), now.Month());
+    EXPECT_EQ(Grid().RememberedPosition(), (CellPosition{0, 0}));
+    EXPECT_TRUE(Grid().Cell(0, 0).Selected());
+    ASSERT_FALSE(frame->daySelected.empty());
+    EXPECT_TRUE(frame->daySelected.back());
+}
+
+TEST_F(CalendarDisplay, LayoutsAndNavigation) {
+    // A month beginning on a Sunday starts in row 0 with its 1st.
+    Tabs().ShowMonth(2006, 1, 1);
+    EXPECT_EQ(Grid().FirstKey(), 20060101);
+    EXPECT_EQ(Grid().LastKey(), 20060211);
+    EXPECT_EQ(Grid().Cell(0, 0).DateKey(), 20060101);
+    EXPECT_EQ(Grid().Cell(0, 0).Flags() & DAY_OTHER_MONTH, 0u);
+    EXPECT_EQ(Grid().Cell(2, 4).DateKey(), 20060131);
+    EXPECT_EQ(Grid().Cell(3, 4).Flags() & DAY_OTHER_MONTH, (DAY_OTHER_MONTH));
+    EXPECT_EQ(TabCtrl_GetCurSel(Tabs().Handle()), 0);
+
+    // One beginning on a Saturday shows six days of March in row 0.
+    const int updatesBefore = frame->countUpdates;
+    Tabs().ShowMonth(2006, 4, 1);
+    EXPECT_EQ(frame->countUpdates, updatesBefore + 1);
+    EXPECT_EQ(Grid().FirstKey(), 20060326);
+    EXPECT_EQ(Grid().LastKey(), 20060506);
+    for (int column = 0; column < 6; ++column) {
+        EXPECT_EQ(Grid().Cell(column, 0).DateKey(), 20060326 + column);
+        EXPECT_EQ(Grid().Cell(column, 0).Flags(), (DAY_OTHER_MONTH));
+    }
+    EXPECT_EQ(Grid().Cell(6, 0).DateKey(), 20060401);
+    EXPECT_EQ(Grid().Cell(6, 0).Flags(), 0u);
+
+    // Each cell holds exactly its day's records, in store order, and the
+    // counts equal a plain scan of the range.
+    for (int i = 0; i < kDayCells; ++i) {
+        CellPosition at = CellAt(i);
+        const DayCell& cell = Grid().Cell(at.column, at.row);
+        std::vector<int> want, got;
+        for (const auto& record : frame->store.schedules.records) {
+            if (record->date == cell.DateKey()) want.push_back(record->id);
+        }
+        for (const ScheduleRecord& record : cell.Schedules()) got.push_back(record.id);
+        EXPECT_EQ(got, want) << cell.DateKey();
+    }
+    EXPECT_EQ(Grid().Cell(1, 2).Schedules().size(), 0u);
+    ASSERT_EQ(Grid().Cell(0, 2).Schedules().size(), 3u);  // 04-09
+    EXPECT_EQ(Grid().genreCounts, frame->store.schedules.CountByGenre(20060326, 20060506));
+    EXPECT_EQ(Grid().genreCounts, (std::map<int32_t, int32_t>{{0, 1}, {1, 3}, {2, 3}}));
+
+    // The first date-information record of a day counts, with its holiday mark.
+    const DayCell& holiday = Grid().Cell(6, 4);  // Saturday 04-29
+    ASSERT_EQ(holiday.DateKey(), 20060429);
+    ASSERT_NE(holiday.DateInfo(), nullptr);
+    EXPECT_STREQ(holiday.DateInfo()->name, "みどりの日");
+    EXPECT_EQ(holiday.Flags(), (DAY_HOLIDAY));
+    const DayCell& mayHoliday = Grid().Cell(3, 5);  // 05-03, in May's part
+    EXPECT_EQ(mayHoliday.Flags(), (DAY_OTHER_MONTH | DAY_HOLIDAY));
+    EXPECT_EQ(Grid().Cell(2, 4).DateInfo(), nullptr);
+
+    // February of a leap year shows its 29th.
+    Tabs().ShowMonth(2008, 2, 1);
+    EXPECT_EQ(Grid().Cell(5, 4).DateKey(), 20080229);
+    EXPECT_EQ(Grid().Cell(5, 4).Flags() & DAY_OTHER_MONTH, 0u);
+    EXPECT_EQ(Grid().Cell(6, 4).DateKey(), 20080301);
+    EXPECT_EQ(Grid().Cell(6, 4).Flags() & DAY_OTHER_MONTH, (DAY_OTHER_MONTH));
+    // The holiday of another month is gone: flags and copies follow the month.
+    EXPECT_EQ(Grid().Cell(6, 4).Flags() & DAY_HOLIDAY, 0u);
+
+    // Clamping, through the keys, in every direction.
+    Tabs().ShowMonth(2037, 12, 1);
+    Key(VK_NEXT, true);
+    EXPECT_EQ(Shown(), std::make_pair(2037, 12));
+    Key(VK_NEXT, true, true);
+    EXPECT_EQ(Shown(), std::make_pair(2037, 12));
+    EXPECT_EQ(TabCtrl_GetCurSel(Tabs().Handle()), 11);
+    EXPECT_EQ(Grid().LastKey(), 20380109);
+    Tabs().ShowMonth(2037, 3, 1);
+    Key(VK_NEXT, true, true);
+    EXPECT_EQ(Shown(), std::make_pair(2037, 12));
+    Tabs().ShowMonth(1971, 6, 1);
+    Key(VK_PRIOR, true, true);
+    EXPECT_EQ(Shown(), std::make_pair(1971, 1));
+    EXPECT_EQ(Grid().FirstKey(), 19701227);
+    Key(VK_PRIOR, true);
+    EXPECT_EQ(Shown(), std::make_pair(1971, 1));
+    Tabs().ShowMonth(1960, 8, 1);
+    EXPECT_EQ(Shown(), std::make_pair(1971, 1));
+    Tabs().ShowMonth(2050, 8, 1);
+    EXPECT_EQ(Shown(), std::make_pair(2037, 12));
+    // Without Ctrl the page keys do nothing, and neither goes to the frame.
+    const size_t keysBefore = frame->keys.size();
+    Key(VK_PRIOR);
+    Key(VK_HOME);
+    EXPECT_EQ(Shown(), std::make_pair(2037, 12));
+    EXPECT_EQ(frame->keys.size(), keysBefore);
+
+    // Across a year end, and by the tabs.
+    Tabs().ShowMonth(2006, 12, 1);
+    Key(VK_NEXT, true);
+    EXPECT_EQ(Shown(), std::make_pair(2007, 1));
+    Key(VK_PRIOR, true);
+    EXPECT_EQ(Shown(), std::make_pair(2006, 12));
+    Tabs().SetCurSel(2);
+    NMHDR change{Tabs().Handle(), static_cast<UINT_PTR>(MonthTabs::kId), static_cast<UINT>(TCN_SELCHANGE)};
+    frame->SendMessage(WM_NOTIFY, MonthTabs::kId, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(Shown(), std::make_pair(2006, 3));
+    EXPECT_EQ(Grid().FirstKey(), 20060226);
+
+    // Today: the today colour only inside the shown month.
+    Key(VK_HOME, true);
+    DateValue now;
+    EXPECT_EQ(Shown(), std::make_pair(now.Year(), now.Month()));
+    const int todayKey = now.DateKey(1);
+    auto findToday = [&]() -> const DayCell* {
+        for (int i = 0; i < kDayCells; ++i) {
+            CellPosition at = CellAt(i);
+            if (Grid().Cell(at.column, at.row).DateKey() == todayKey) return &Grid().Cell(at.column, at.row);
+        }
+        return nullptr;
+    };
+    const DayCell* today = findToday();
+    ASSERT_NE(today, nullptr);
+    EXPECT_EQ(today->Flags() & (DAY_TODAY | DAY_OTHER_MONTH), (DAY_TODAY));
+    for (int step : {-1, +1}) {
+        step < 0 ? Tabs().PreviousMonth() : Tabs().NextMonth();
+        if (const DayCell* seen = findToday()) {
+            EXPECT_EQ(seen->Flags() & DAY_TODAY, 0u);
+        }
+        Tabs().Today();
+    }
+
+    // The selected position survives a month change.
+    Tabs().ShowMonth(2006, 4, 1);
+    for (int i = 0; i < kDayCells; ++i) Grid().Cell(CellAt(i).column, CellAt(i).row).SetSelected(false);
+    Grid().SelectCell(3, 2);
+    Tabs().NextMonth();
+    EXPECT_EQ(Shown(), std::make_pair(2006, 5));
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 2}}));
+    EXPECT_EQ(frame->statusTexts.back(), "2006年5月17日(水) ");
+}
+
+TEST_F(CalendarDisplay, SelectionStatusTextAndDaySheet) {
+    Tabs().ShowMonth(2006, 4, 1);
+    const int width = Grid().ClientWidth();
+    const int height = Grid().ClientHeight();
+
+    // On the line between columns 0 and 1: the left cell, Sunday 04-09 with
+    // three schedules.
+    RECT right = DayRect(width, height, 1, 2);
+    Click(right.left, (right.top + right.bottom) / 2);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{0, 2}}));
+    EXPECT_TRUE(frame->daySelected.back());
+    EXPECT_EQ(frame->statusTexts.back(), "2006年4月9日(日) 花見 他");
+    // On the line between rows 2 and 3: the upper cell, 04-12 with one.
+    RECT lower = DayRect(width, height, 3, 3);
+    Click((lower.left + lower.right) / 2, lower.top);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 2}}));
+    EXPECT_EQ(frame->statusTexts.back(), "2006年4月12日(水) only");
+    EXPECT_EQ(GetFocus(), Grid().Handle());
+
+    // The title: nothing selected, 40005 grayed, the status text stays.
+    const size_t texts = frame->statusTexts.size();
+    Click(width / 2, 10);
+    EXPECT_TRUE(Selected().empty());
+    EXPECT_FALSE(frame->daySelected.back());
+    EXPECT_EQ(frame->statusTexts.size(), texts);
+    // An arrow without a selection only marks the remembered day again.
+    const size_t selections = frame->daySelected.size();
+    Key(VK_DOWN);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 2}}));
+    EXPECT_EQ(frame->daySelected.size(), selections);
+    EXPECT_EQ(frame->statusTexts.size(), texts);
+
+    // Arrows move one day; a held key's repeats are ignored.
+    Key(VK_DOWN);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 3}}));
+    Key(VK_DOWN, false, false, true);
+    Key(VK_DOWN, false, false, true);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 3}}));
+    EXPECT_EQ(frame->statusTexts.back(), "2006年4月19日(水) ");
+    // The long schedule of 04-17: cut to 255 bytes, its last character whole.
+    Key(VK_LEFT);
+    Key(VK_LEFT);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{1, 3}}));
+    EXPECT_EQ(frame->statusTexts.back(), "2006年4月17日(月) " + std::string(237, 'x'));
+
+    // Edges: Sunday of row 0 left, Saturday of row 5 right stay; rows wrap.
+    Click(DayRect(width, height, 0, 0).left + 5, DayRect(width, height, 0, 0).top + 5);
+    Key(VK_LEFT);
+    Key(VK_UP);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{0, 0}}));
+    Click(DayRect(width, height, 6, 5).right - 5, DayRect(width, height, 6, 5).bottom - 5);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{6, 5}}));
+    Key(VK_RIGHT);
+    Key(VK_DOWN);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{6, 5}}));
+    Key(VK_UP);
+    Key(VK_UP);
+    Key(VK_UP);
+    Key(VK_RIGHT);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{0, 3}}));
+    Key(VK_LEFT);
+    EXPECT_EQ(Selected(), (std::vector<CellPosition>{{6, 2}}));
+    // The selection never changes the month.
+    EXPECT_EQ(Shown(), std::make_pair(2006, 4));
+
+    // Keys the grid does not use, and every command, go to the frame.
+    Key(VK_F5);
+    ASSERT_FALSE(frame->keys.empty());
+    EXPECT_EQ(frame->keys.back(), static_cast<UINT>(VK_F5));
+    Grid().SendMessage(WM_COMMAND, MAKEWPARAM(40012, 0), 0);
+    ASSERT_FALSE(frame->commands.empty());
+    EXPECT_EQ(frame->commands.back(), 40012u);
+
+    // The day sheet: Enter and double-click open it on the schedules page;
+    // a cancelled sheet reloads nothing.
+    frame->sheets.clear();
+    frame->reloads.clear();
+    Click(DayRect(width, height, 3, 2).left + 5, DayRect(width, height, 3, 2).top + 5);  // 04-12
+    Key(VK_RETURN);
+    Click(DayRect(width, height, 3, 2).left + 5, DayRect(width, height, 3, 2).top + 5, WM_LBUTTONDBLCLK);
+    ASSERT_EQ(frame->sheets.size(), 2u);
+    EXPECT_EQ(frame->sheets[0].owner, Grid().Handle());
+    EXPECT_EQ(frame->sheets[0].dateKey, 20060412);
+    EXPECT_EQ(frame->sheets[0].startPage, 0);
+    EXPECT_EQ(frame->sheets[1].startPage, 0);
+    EXPECT_TRUE(frame->reloads.empty());
+
+    // A confirmed sheet reloads schedules and date information and shows the
+    // new state: cells, counts, holiday mark and tree counts.
+    frame->sheetResult = 1;
+    frame->onReload = [] {
+        AddSchedule(*frame, Schedule(20060412, 20, "added", 2, ""));
+        frame->store.dateInfo.records.push_back(std::make_unique<DateInfoRecord>(DateInfo(20060412, "休", 1)));
+    };
+    const int updates = frame->countUpdates;
+    Grid().OpenDaySheet(1);
+    frame->sheetResult = 0;
+    frame->onReload = nullptr;
+    ASSERT_EQ(frame->sheets.size(), 3u);
+    EXPECT_EQ(frame->sheets[2].startPage, 1);
+    EXPECT_EQ(frame->reloads, (std::vector<uint32_t>{LOAD_SCHEDULES | LOAD_DATE_INFO}));
+    EXPECT_EQ(frame->countUpdates, updates + 1);
+    const DayCell& changed = Grid().Cell(3, 2);
+    ASSERT_EQ(changed.Schedules().size(), 2u);
+    EXPECT_STREQ(changed.Schedules()[1].text, "added");
+    EXPECT_EQ(changed.Flags(), (DAY_HOLIDAY));
+    EXPECT_EQ(Grid().genreCounts[2], 4);
+    EXPECT_TRUE(changed.Selected());
+
+    // Escape deselects; then nothing opens.
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(Selected().empty());
+    EXPECT_FALSE(frame->daySelected.back());
+    Key(VK_RETURN);
+    EXPECT_EQ(frame->sheets.size(), 3u);
+
+    frame->store.schedules.records.pop_back();
+    frame->store.dateInfo.records.pop_back();
+}
+
+}  // namespace
