@@ -1,6 +1,7 @@
 #include "shell/CellAppearance.h"
 
-#include "protocol/WireFormat.h"
+#include "text/ShiftJis.h"
+#include "text/TextTools.h"
 
 #include <cstdio>
 
@@ -84,9 +85,7 @@ std::string StatusText(int year, int month, int day, int weekday, const std::vec
         text += FieldText(schedules.front().text);
         if (schedules.size() >= 2) text += " 他";
     }
-    char field[kStatusTextMax + 1];
-    size_t length = CopyToField(field, sizeof field, text);
-    return std::string(field, length);
+    return std::string(CutToWidth(text, kStatusTextMax));
 }
 
 }  // namespace cell_appearance

@@ -3,7 +3,6 @@
 // with a store filled from records, and the grid's drawing read back pixel by
 // pixel from a fixed-size bitmap.
 #include "protocol/ScheduleStore.h"
-#include "protocol/WireFormat.h"
 #include "shell/CalendarGrid.h"
 #include "shell/CalendarHost.h"
 #include "shell/CalendarLayout.h"
@@ -12,6 +11,7 @@
 #include "shell/MonthTabs.h"
 #include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
+#include "text/ShiftJis.h"
 #include "toolkit/Dialog.h"
 
 #include <gtest/gtest.h>
