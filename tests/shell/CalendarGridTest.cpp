@@ -593,4 +593,204 @@ TEST_F(CalendarDisplay, SelectionStatusTextAndDaySheet) {
     frame->store.dateInfo.records.pop_back();
 }
 
+// A 32-bit top-down DIB selected into a memory DC, its pixels readable.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bits_ = static_cast<const uint32_t*>(bits);
+        dc_ = CreateCompatibleDC(nullptr);
+        previous_ = SelectObject(dc_, bitmap_);
+        RECT all{0, 0, width, height};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~Canvas() {
+        SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+        DeleteObject(bitmap_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC Handle() const { return dc_; }
+    COLORREF At(int x, int y) const {
+        GdiFlush();
+        uint32_t pixel = bits_[y * width_ + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+    bool Dark(int x, int y) const {
+        COLORREF c = At(x, y);
+        return GetRValue(c) < 0x60 && GetGValue(c) < 0x60 && GetBValue(c) < 0x60;
+    }
+    int Count(const RECT& area, const std::function<bool(COLORREF)>& match) const {
+        int count = 0;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) count += match(At(x, y)) ? 1 : 0;
+        }
+        return count;
+    }
+    // The bounding box of the dark pixels in `area` (empty when none).
+    RECT DarkBox(const RECT& area) const {
+        RECT box{area.right, area.bottom, area.left, area.top};
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                if (!Dark(x, y)) continue;
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+        return box;
+    }
+
+private:
+    int width_;
+    HBITMAP bitmap_;
+    const uint32_t* bits_ = nullptr;
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// Text drawn as a day cell draws its lines, for comparison.
+int DrawReference(Canvas& canvas, const char* face, int height, int weight, const std::string& text, RECT rect,
+                  UINT format) {
+    HFONT font = CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    HGDIOBJ old = SelectObject(canvas.Handle(), font);
+    SetBkMode(canvas.Handle(), TRANSPARENT);
+    SetTextColor(canvas.Handle(), 0);
+    int result = format & DT_CALCRECT ? DrawTextA(canvas.Handle(), text.c_str(), static_cast<int>(text.size()), &rect, format),
+                 rect.bottom - rect.top
+                                      : DrawTextA(canvas.Handle(), text.c_str(), static_cast<int>(text.size()), &rect, format);
+    SelectObject(canvas.Handle(), old);
+    DeleteObject(font);
+    return result;
+}
+
+int HeadHeight(Canvas& canvas, const std::string& head) {
+    return DrawReference(canvas, "Fixed Sys", 14, FW_BOLD, head, RECT{}, DT_CALCRECT);
+}
+
+TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
+    constexpr int W = 700, H = 650;  // columns and rows of 100 pixels
+    Tabs().ShowMonth(2006, 4, 1);
+    CalendarGrid& grid = Grid();
+    for (int i = 0; i < kDayCells; ++i) grid.Cell(CellAt(i).column, CellAt(i).row).SetSelected(false);
+    grid.Cell(3, 1).SetSelected(true);               // Wednesday 04-05
+    grid.Cell(0, 3).SetFlags(DAY_TODAY);             // Sunday 04-16 as today
+    grid.Cell(0, 2).TakeDateInfo(DateInfo(20060409, "花祭り", 0));
+    grid.genreFilter = {1, 2};
+
+    Canvas canvas(W, H);
+    Dc dc(canvas.Handle());
+    grid.Render(dc, W, H);
+
+    auto inside = [&](int column, int row) {
+        RECT r = DayRect(W, H, column, row);
+        return canvas.At(r.right - 8, r.bottom - 8);
+    };
+    // Every background of the colour table, away from the texts.
+    EXPECT_EQ(inside(6, 4), kHolidayBackground);     // holiday on a Saturday
+    EXPECT_EQ(inside(0, 3), kTodayBackground);       // today on a Sunday
+    EXPECT_EQ(inside(2, 0), kOtherMonthBackground);  // 03-28
+    EXPECT_EQ(inside(2, 1), kPlainBackground);       // Tuesday 04-04
+    EXPECT_EQ(inside(6, 1), kSaturdayBackground);    // 04-08
+    EXPECT_EQ(inside(0, 1), kHolidayBackground);     // Sunday 04-02
+    EXPECT_EQ(canvas.At(5, 15), kTitleBackground);
+    EXPECT_EQ(canvas.At(WeekdayRect(W, 1).left + 5, 40), kPlainBackground);
+    // Day numbers: red for the holiday Saturday and for today's Sunday, blue
+    // for a plain Saturday; weekday names red and blue at the ends.
+    auto colourIn = [&](const RECT& area, COLORREF colour) {
+        return canvas.Count(area, [colour](COLORREF c) { return c == colour; });
+    };
+    auto head = [&](int column, int row) {
+        RECT r = DayRect(W, H, column, row);
+        return RECT{r.left + 1, r.top + 1, r.left + 30, r.top + 15};
+    };
+    EXPECT_GT(colourIn(head(6, 4), kRed), 0);
+    EXPECT_EQ(colourIn(head(6, 4), kBlue), 0);
+    EXPECT_GT(colourIn(head(0, 3), kRed), 0);
+    EXPECT_GT(colourIn(head(6, 1), kBlue), 0);
+    EXPECT_GT(colourIn(WeekdayRect(W, 0), kRed), 0);
+    EXPECT_GT(colourIn(WeekdayRect(W, 6), kBlue), 0);
+    EXPECT_EQ(colourIn(WeekdayRect(W, 3), kRed) + colourIn(WeekdayRect(W, 3), kBlue), 0);
+
+    // Grey one-pixel borders; the selected day's amber pen, 2 pixels wide, on
+    // its rectangle moved in by 2 at the left and top, 1 at the right and bottom.
+    RECT plain = DayRect(W, H, 2, 1);
+    const int plainMid = (plain.top + plain.bottom) / 2;
+    EXPECT_EQ(canvas.At(plain.left, plainMid), kBorder);
+    EXPECT_EQ(canvas.At(plain.left + 1, plainMid), kPlainBackground);
+    EXPECT_EQ(canvas.At((plain.left + plain.right) / 2, plain.top), kBorder);
+    EXPECT_EQ(canvas.At(0, 15), kBorder);
+    RECT sel = DayRect(W, H, 3, 1);
+    const int selMid = (sel.top + sel.bottom) / 2;
+    const int selCentre = (sel.left + sel.right) / 2;
+    // From each edge inwards: the neighbour's grey line, then the amber pen.
+    const COLORREF inwards[] = {kBorder, kSelectedBorder, kSelectedBorder, kPlainBackground};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(canvas.At(sel.left + i, selMid), inwards[i]) << "left + " << i;
+        EXPECT_EQ(canvas.At(selCentre, sel.top + i), inwards[i]) << "top + " << i;
+        EXPECT_EQ(canvas.At(sel.right - 1 - i, selMid), inwards[i]) << "right - " << 1 + i;
+        EXPECT_EQ(canvas.At(selCentre, sel.bottom - 1 - i), inwards[i]) << "bottom - " << 1 + i;
+    }
+
+    // Schedule lines start under the measured head text: the Sunday's head is
+    // red, its lines black.
+    RECT named = DayRect(W, H, 0, 2);
+    const int headHeight = HeadHeight(canvas, "9 花祭り");
+    ASSERT_GT(headHeight, 5);
+    RECT above{named.left + 1, named.top + 1, named.right - 1, named.top + headHeight};
+    RECT below{named.left + 1, named.top + headHeight, named.right - 1, named.bottom - 1};
+    RECT headBox = canvas.DarkBox(above);
+    EXPECT_LE(headBox.right, headBox.left) << "dark pixels beside the head text";
+    RECT lines = canvas.DarkBox(below);
+    EXPECT_LT(lines.top, named.top + headHeight + 11);
+    EXPECT_GT(lines.bottom - lines.top, 22);  // three lines
+    EXPECT_GT(colourIn(above, kRed), 0);
+
+    // No brackets for a genre without a name: 04-12 shows "only" and nothing
+    // else below its head.
+    RECT onlyCell = DayRect(W, H, 3, 2);
+    const int onlyHead = HeadHeight(canvas, "12");
+    RECT onlyBox = canvas.DarkBox(RECT{onlyCell.left + 1, onlyCell.top + onlyHead, onlyCell.right - 1, onlyCell.bottom - 1});
+    Canvas reference(W, H);
+    DrawReference(reference, "ＭＳ Ｐゴシック", 11, FW_NORMAL, "only\r\n",
+                  RECT{onlyCell.left, onlyCell.top + onlyHead, onlyCell.right, onlyCell.bottom}, DT_END_ELLIPSIS);
+    RECT referenceBox = reference.DarkBox(RECT{onlyCell.left + 1, onlyCell.top + onlyHead, onlyCell.right - 1, onlyCell.bottom - 1});
+    EXPECT_TRUE(Equal(onlyBox, referenceBox));
+
+    // A line too wide for its cell ends in an ellipsis (04-17).
+    RECT longCell = DayRect(W, H, 1, 3);
+    const int longHead = HeadHeight(canvas, "17");
+    RECT listRect{longCell.left, longCell.top + longHead, longCell.right, longCell.bottom};
+    const std::string longLine = std::string(250, 'x') + "表\r\n";
+    Canvas ellipsis(W, H), clipped(W, H);
+    DrawReference(ellipsis, "ＭＳ Ｐゴシック", 11, FW_NORMAL, longLine, listRect, DT_END_ELLIPSIS);
+    DrawReference(clipped, "ＭＳ Ｐゴシック", 11, FW_NORMAL, longLine, listRect, 0);
+    RECT band{longCell.left + 1, listRect.top, longCell.right - 1, listRect.top + 12};
+    int sameAsEllipsis = 0, sameAsClipped = 0, total = 0;
+    for (int y = band.top; y < band.bottom; ++y) {
+        for (int x = band.left; x < band.right; ++x) {
+            ++total;
+            sameAsEllipsis += canvas.Dark(x, y) == ellipsis.Dark(x, y);
+            sameAsClipped += canvas.Dark(x, y) == clipped.Dark(x, y);
+        }
+    }
+    EXPECT_EQ(sameAsEllipsis, total);
+    EXPECT_LT(sameAsClipped, total);
+
+    grid.DeselectAll();
+    grid.genreFilter.clear();
+}
+
 }  // namespace
