@@ -1,0 +1,138 @@
+#include "tests/e2e/Desktop.h"
+
+#include "tests/support/CalendarServerProcess.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+bool WaitUntil(const std::function<bool()>& condition, unsigned timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(50);
+    }
+}
+
+namespace {
+
+std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+}  // namespace
+
+bool Click(POINT at, int count) {
+    return RunShell("xdotool mousemove " + At(at) + " click --repeat " + std::to_string(count) + " --delay 80 1",
+                    10000);
+}
+
+bool Drag(POINT from, POINT to) {
+    // A person's drag: press, move in two steps, release.
+    POINT half{(from.x + to.x) / 2, (from.y + to.y) / 2};
+    return RunShell("xdotool mousemove " + At(from) + " mousedown 1 sleep 0.2 mousemove " + At(half) +
+                        " sleep 0.2 mousemove " + At(to) + " sleep 0.2 mouseup 1",
+                    10000);
+}
+
+bool Keys(const std::string& keys) { return RunShell("xdotool key --delay 60 " + keys, 10000); }
+
+Screen Screen::Capture(const std::string& shotFolder, const std::string& name) {
+    Screen screen;
+    const std::string ppm = shotFolder + "/" + name + ".ppm";
+    const std::string png = shotFolder + "/" + name + ".png";
+    if (!RunShell("mkdir -p " + ShellQuote(shotFolder) + " && import -window root ppm:" + ShellQuote(ppm) +
+                      " && /usr/bin/convert " + ShellQuote(ppm) + " " + ShellQuote(png),
+                  20000)) {
+        return screen;
+    }
+    std::ifstream in(WindowsPathOf(ppm), std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    in >> magic >> screen.width_ >> screen.height_ >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255 || screen.width_ <= 0 || screen.height_ <= 0) {
+        screen.width_ = 0;
+        return screen;
+    }
+    screen.rgb_.resize(static_cast<size_t>(screen.width_) * screen.height_ * 3);
+    in.read(reinterpret_cast<char*>(screen.rgb_.data()), static_cast<std::streamsize>(screen.rgb_.size()));
+    if (!in) screen.width_ = 0;
+    in.close();
+    DeleteFileA(WindowsPathOf(ppm).c_str());
+    return screen;
+}
+
+COLORREF Screen::At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    const unsigned char* p = &rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
+    return RGB(p[0], p[1], p[2]);
+}
+
+RECT Screen::BoundsOf(COLORREF colour, const RECT& area) const {
+    RECT bounds{0, 0, 0, 0};
+    bool found = false;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            if (At(x, y) != colour) continue;
+            if (!found) {
+                bounds = RECT{x, y, x + 1, y + 1};
+                found = true;
+            } else {
+                bounds.left = std::min<LONG>(bounds.left, x);
+                bounds.top = std::min<LONG>(bounds.top, y);
+                bounds.right = std::max<LONG>(bounds.right, x + 1);
+                bounds.bottom = std::max<LONG>(bounds.bottom, y + 1);
+            }
+        }
+    }
+    return bounds;
+}
+
+namespace {
+
+struct Search {
+    const char* className;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM lParam) {
+    Search& search = *reinterpret_cast<Search*>(lParam);
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, search.className) == 0 && (search.id < 0 || GetDlgCtrlID(window) == search.id)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindDescendant(HWND root, const char* className, int id) {
+    Search search{className, id, nullptr};
+    EnumChildWindows(root, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    char text[512] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                             3000, &copied)) {
+        return std::string();
+    }
+    return std::string(text, strnlen(text, sizeof text));
+}
+
+RECT ScreenRect(HWND window) {
+    RECT rect{0, 0, 0, 0};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+POINT ClientPointOnScreen(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    return point;
+}
