@@ -40,24 +40,24 @@ Screen Screen::Capture(const std::string& shotFolder, const std::string& name) {
     Screen screen;
     const std::string ppm = shotFolder + "/" + name + ".ppm";
     const std::string png = shotFolder + "/" + name + ".png";
-    if (!RunShell("mkdir -p " + ShellQuote(shotFolder) + " && import -window root ppm:" + ShellQuote(ppm) +
+    if (!RunShell("mkdir -p " + ShellQuote(shotFolder) + " && import -window root -depth 8 ppm:" + ShellQuote(ppm) +
                       " && /usr/bin/convert " + ShellQuote(ppm) + " " + ShellQuote(png),
                   20000)) {
         return screen;
     }
-    std::ifstream in(WindowsPathOf(ppm), std::ios::binary);
-    std::string magic;
-    int maxValue = 0;
-    in >> magic >> screen.width_ >> screen.height_ >> maxValue;
-    in.get();
-    if (magic != "P6" || maxValue != 255 || screen.width_ <= 0 || screen.height_ <= 0) {
-        screen.width_ = 0;
-        return screen;
+    {
+        std::ifstream in(WindowsPathOf(ppm), std::ios::binary);
+        std::string magic;
+        int maxValue = 0;
+        in >> magic >> screen.width_ >> screen.height_ >> maxValue;
+        in.get();
+        if (magic == "P6" && maxValue == 255 && screen.width_ > 0 && screen.height_ > 0 &&
+            screen.width_ <= 8192 && screen.height_ <= 8192) {
+            screen.rgb_.resize(static_cast<size_t>(screen.width_) * screen.height_ * 3);
+            in.read(reinterpret_cast<char*>(screen.rgb_.data()), static_cast<std::streamsize>(screen.rgb_.size()));
+        }
+        if (!in || screen.rgb_.empty()) screen.width_ = 0;
     }
-    screen.rgb_.resize(static_cast<size_t>(screen.width_) * screen.height_ * 3);
-    in.read(reinterpret_cast<char*>(screen.rgb_.data()), static_cast<std::streamsize>(screen.rgb_.size()));
-    if (!in) screen.width_ = 0;
-    in.close();
     DeleteFileA(WindowsPathOf(ppm).c_str());
     return screen;
 }

@@ -12,7 +12,7 @@ scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 
 mkdir -p "$out"
 report=$out/e2e-report.xml
-rm -f "$report" "$out"/shots/*.png
+rm -rf "$report" "$out/shots"
 winreport="Z:$(echo "$report" | tr / '\\')"
 # Output through files, as in wine-run.sh: Wine's services must not hold
 # ctest's pipes.
