@@ -68,7 +68,8 @@ void RaiseDescriptorLimit() {
 
 }  // namespace
 
-CalendarServer::CalendarServer(ServerOptions options) : options_(std::move(options)) {
+CalendarServer::CalendarServer(ServerOptions options)
+    : options_(std::move(options)), replyMemory_(options_.replyMemoryBytes) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_NONBLOCK | O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_ = UniqueFd(pipeEnds[0]);
@@ -224,6 +225,7 @@ void CalendarServer::Run() {
 
 void CalendarServer::BeginStop(Clock::time_point now) {
     stopping_ = true;
+    stopWork_ = true;
     listener_.Reset();
     RequestLog::Note("stopping: no new connections, finishing the requests in flight");
     // Clients still sending get a short while to finish their line.
@@ -315,6 +317,21 @@ bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
         return false;
     }
     done.received.resize(frame.lineLength);
+    if (done.received == "HELLO RDZVP/0.0") {
+        // The server check needs no database: answered here, it never
+        // waits behind the workers' requests.
+        static const ReplyBytes helloReply{std::string(kSuccessStatusLine)};
+        Writing writing;
+        writing.socket = std::move(done.socket);
+        writing.client = std::move(done.client);
+        writing.kind = "HELLO";
+        writing.result = "ok";
+        writing.reply = helloReply;
+        writing.started = done.started;
+        ++inFlight_;  // StartWriting counts it back
+        StartWriting(std::move(writing), now);
+        return false;
+    }
     Dispatch(Job{std::move(done.socket), std::move(done.client), std::move(done.received), done.started});
     return false;
 }
@@ -399,14 +416,16 @@ void CalendarServer::CollectFinished(Clock::time_point now) {
         std::lock_guard<std::mutex> lock(finishedMutex_);
         finished.swap(finished_);
     }
-    for (Writing& writing : finished) {
-        --inFlight_;
-        writing.stallDeadline = now + options_.replyStallTimeout;
-        if (writing.waiting && SendMore(writing, now)) {
-            writing_.push_back(std::move(writing));
-        } else {
-            FinishWriting(std::move(writing), now);
-        }
+    for (Writing& writing : finished) StartWriting(std::move(writing), now);
+}
+
+void CalendarServer::StartWriting(Writing writing, Clock::time_point now) {
+    --inFlight_;
+    writing.stallDeadline = now + options_.replyStallTimeout;
+    if (writing.waiting && SendMore(writing, now)) {
+        writing_.push_back(std::move(writing));
+    } else {
+        FinishWriting(std::move(writing), now);
     }
 }
 
@@ -463,7 +482,8 @@ void CalendarServer::WorkerMain() {
     } catch (const std::exception& error) {
         RequestLog::Note(std::string("worker cannot open the database: ") + error.what());
     }
-    std::unique_ptr<RequestHandler> handler = store ? std::make_unique<RequestHandler>(*store) : nullptr;
+    std::unique_ptr<RequestHandler> handler =
+        store ? std::make_unique<RequestHandler>(*store, cache_, replyMemory_) : nullptr;
     for (;;) {
         Job job;
         {
@@ -478,9 +498,15 @@ void CalendarServer::WorkerMain() {
                      ReplyBytes(ErrorReply("サーバーのデータベースを開けません。管理者に連絡してください")));
             continue;
         }
+        // A client that has reset the connection gets no reply built.
+        pollfd gone{job.socket.Get(), POLLIN, 0};
+        if (::poll(&gone, 1, 0) > 0 && (gone.revents & (POLLERR | POLLHUP)) != 0) {
+            HandOver(job, RequestKindForLog(job.line), "dropped(client gone before the reply)", ReplyBytes());
+            continue;
+        }
         HandledRequest handled;
         try {
-            handled = handler->Handle(job.line, job.client);
+            handled = handler->Handle(job.line, job.client, Clock::now() + options_.queryTimeout, &stopWork_);
         } catch (const std::exception& error) {
             // Nothing may end the worker: the client still gets an answer.
             RequestLog::Note(std::string("request failed: ") + error.what());

@@ -10,6 +10,8 @@
 
 #include "server/NetAddress.h"
 #include "server/ReplyBytes.h"
+#include "server/ReplyCache.h"
+#include "server/WorkBudget.h"
 #include "server/UniqueFd.h"
 
 #include <atomic>
@@ -42,6 +44,11 @@ struct ServerOptions {
     std::chrono::milliseconds replyStallTimeout{10000};
     // How long a closing connection is drained once its send queue is empty.
     std::chrono::milliseconds lingerTime{2000};
+    // Longest time one request may work; past it the client gets an error.
+    std::chrono::milliseconds queryTimeout{3000};
+    // Memory that search replies (built per request) may take together
+    // until they are sent; past it a search is told the server is busy.
+    size_t replyMemoryBytes = size_t{96} << 20;
 };
 
 class CalendarServer {
@@ -125,6 +132,8 @@ private:
     // (a reset), never a close that looks like the end of a whole reply.
     static void Reset(UniqueFd socket);
 
+    // Hands an answered request's reply to the loop's writing.
+    void StartWriting(Writing writing, Clock::time_point now);
     void Dispatch(Job job);
     void WorkerMain();
     // Answers one job and hands the reply back to the event loop.
@@ -149,6 +158,12 @@ private:
     std::deque<Job> jobs_;
     bool workersStop_ = false;
     std::vector<std::thread> workers_;
+
+    // Shared by the workers: the unconditioned replies and the memory of
+    // the others; set when stopping, so long requests end at once.
+    ReplyCache cache_;
+    ReplyMemory replyMemory_;
+    std::atomic<bool> stopWork_{false};
 
     std::mutex finishedMutex_;
     std::vector<Writing> finished_;  // answered requests back from the workers

@@ -4,6 +4,8 @@
 #include "protocol/WireFormat.h"
 #include "server/ReplyFormat.h"
 
+#include <sqlite3.h>
+
 #include <climits>
 #include <cstdio>
 #include <ctime>
@@ -38,7 +40,15 @@ CREATE TABLE IF NOT EXISTS date_info (
     aux INTEGER NOT NULL DEFAULT 1,
     entered TEXT NOT NULL,
     host TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS data_versions (
+    data_set INTEGER PRIMARY KEY,
+    version INTEGER NOT NULL);
+INSERT OR IGNORE INTO data_versions (data_set, version) VALUES (1, 0), (2, 0), (3, 0);
 )sql";
+
+// Every change to a data set's table, by whatever writes the file, moves
+// the data set's counter on in the same transaction.
+const char* const kVersionTriggers[][2] = {{"schedules", "1"}, {"categories", "2"}, {"date_info", "3"}};
 
 Failure NoSuchGenre(int32_t genreId) {
     if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
@@ -97,7 +107,8 @@ struct CalendarStore::Statements {
                       " entered = excluded.entered, host = excluded.host"
                       " WHERE length(date_info.name) = 0"),
           countSchedules(db, "SELECT COUNT(*) FROM schedules"),
-          countCategories(db, "SELECT COUNT(*) FROM categories") {}
+          countCategories(db, "SELECT COUNT(*) FROM categories"),
+          selectVersions(db, "SELECT data_set, version FROM data_versions") {}
 
     SqliteStatement selectSchedules;
     SqliteStatement selectNames;
@@ -116,6 +127,7 @@ struct CalendarStore::Statements {
     SqliteStatement fillHoliday;
     SqliteStatement countSchedules;
     SqliteStatement countCategories;
+    SqliteStatement selectVersions;
 };
 
 // Resets a cached statement when the caller is done with it, also on errors.
@@ -140,6 +152,7 @@ CalendarStore::CalendarStore(const std::string& path) : connection_(path, true) 
     connection_.Execute("PRAGMA foreign_keys = ON");
     CreateSchema();
     statements_ = std::make_unique<Statements>(connection_);
+    sqlite3_progress_handler(connection_.Handle(), 10000, &CalendarStore::OnProgress, this);
 }
 
 CalendarStore::~CalendarStore() = default;
@@ -157,13 +170,58 @@ int CalendarStore::SynchronousLevel() {
 void CalendarStore::CreateSchema() {
     SqliteWriteTransaction transaction(connection_);
     connection_.Execute(kSchema);
+    for (const auto& table : kVersionTriggers) {
+        for (const char* change : {"INSERT", "UPDATE", "DELETE"}) {
+            std::string sql = std::string("CREATE TRIGGER IF NOT EXISTS ") + table[0] + "_" + change +
+                              "_version AFTER " + change + " ON " + table[0] +
+                              " BEGIN UPDATE data_versions SET version = version + 1 WHERE data_set = " + table[1] +
+                              "; END";
+            connection_.Execute(sql.c_str());
+        }
+    }
     transaction.Commit();
 }
 
-size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply) {
+StoreVersion CalendarStore::Version() {
+    StoreVersion version{};
+    StatementUse rows(statements_->selectVersions);
+    while (rows->Step()) {
+        int64_t dataSet = rows->Int(0);
+        if (dataSet >= 1 && dataSet <= 3) version[static_cast<size_t>(dataSet - 1)] = rows->Int(1);
+    }
+    return version;
+}
+
+int CalendarStore::OnProgress(void* store) {
+    WorkBudget* budget = static_cast<CalendarStore*>(store)->budget_;
+    return budget && budget->Exhausted() ? 1 : 0;
+}
+
+// Puts a budget in force for SQLite's own work while a GET runs.
+class CalendarStore::BudgetInForce {
+public:
+    BudgetInForce(CalendarStore& store, WorkBudget& budget) : store_(store) { store_.budget_ = &budget; }
+    ~BudgetInForce() { store_.budget_ = nullptr; }
+    BudgetInForce(const BudgetInForce&) = delete;
+    BudgetInForce& operator=(const BudgetInForce&) = delete;
+
+private:
+    CalendarStore& store_;
+};
+
+namespace {
+
+// How often (in rows) a GET checks its budget.
+constexpr size_t kRowsPerCheck = 256;
+
+}  // namespace
+
+size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) {
+    BudgetInForce inForce(*this, budget);
     // Categories and genres are few: join their names in memory, from the
     // same snapshot as the schedules.
-    SqliteReadTransaction snapshot(connection_);
+    std::optional<SqliteReadTransaction> snapshot;
+    if (!connection_.InTransaction()) snapshot.emplace(connection_);
     struct Names {
         int32_t parentId = 0;
         std::string shortName;
@@ -182,8 +240,10 @@ size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string&
     };
 
     size_t lines = 0;
+    size_t rowsSeen = 0;
     StatementUse rows(statements_->selectSchedules);
     while (rows->Step()) {
+        if (++rowsSeen % kRowsPerCheck == 0) budget.Check(reply.capacity());
         auto genreId = static_cast<int32_t>(rows->Int(3));
         const Names* genre = find(genreId);
         const Names* category = genre ? find(genre->parentId) : nullptr;
@@ -206,10 +266,12 @@ size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string&
     return lines;
 }
 
-size_t CalendarStore::AppendCategories(std::string& reply) {
+size_t CalendarStore::AppendCategories(std::string& reply, WorkBudget& budget) {
+    BudgetInForce inForce(*this, budget);
     size_t lines = 0;
     StatementUse rows(statements_->selectCategories);
     while (rows->Step()) {
+        if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
         RecordLineWriter line(reply);
         line.Int(rows->Int(0))
             .Int(rows->Int(1))
@@ -225,10 +287,12 @@ size_t CalendarStore::AppendCategories(std::string& reply) {
     return lines;
 }
 
-size_t CalendarStore::AppendDateInfo(std::string& reply) {
+size_t CalendarStore::AppendDateInfo(std::string& reply, WorkBudget& budget) {
+    BudgetInForce inForce(*this, budget);
     size_t lines = 0;
     StatementUse rows(statements_->selectDateInfo);
     while (rows->Step()) {
+        if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
         RecordLineWriter line(reply);
         line.Int(rows->Int(0))
             .Text(rows->Bytes(1))

@@ -7,6 +7,8 @@
 #include "server/Outcome.h"
 #include "server/RequestParser.h"
 #include "server/Sqlite.h"
+#include "server/StoreVersion.h"
+#include "server/WorkBudget.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,11 +52,26 @@ public:
     std::string JournalMode();
     int SynchronousLevel();
 
+    // A consistent view for several reads (the version and a GET), held
+    // while the object lives.
+    class ReadSnapshot {
+    public:
+        explicit ReadSnapshot(CalendarStore& store) : transaction_(store.connection_) {}
+
+    private:
+        SqliteReadTransaction transaction_;
+    };
+
+    // The change counters of the data sets; moved on by every committed
+    // change, from this process or any other.
+    StoreVersion Version();
+
     // GET: appends one record line per record to `reply`; returns the
-    // number of lines appended.
-    size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply);
-    size_t AppendCategories(std::string& reply);
-    size_t AppendDateInfo(std::string& reply);
+    // number of lines appended. The budget is checked as rows go by; when it
+    // runs out, WorkStopped is thrown and `reply` is partial.
+    size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget);
+    size_t AppendCategories(std::string& reply, WorkBudget& budget);
+    size_t AppendDateInfo(std::string& reply, WorkBudget& budget);
 
     // SET: applies one checked change in one transaction; on failure
     // nothing is stored and the failure says why.
@@ -82,7 +99,12 @@ private:
                                  const std::string& shortName, const ChangeStamp& stamp);
     int32_t CheckedNewId();
 
+    // SQLite calls back while it works; a run-out budget interrupts it.
+    static int OnProgress(void* store);
+    class BudgetInForce;
+
     SqliteConnection connection_;
+    WorkBudget* budget_ = nullptr;  // of the GET running now
     struct Statements;
     std::unique_ptr<Statements> statements_;
 };

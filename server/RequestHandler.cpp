@@ -22,19 +22,34 @@ std::optional<Failure> ApplySet(CalendarStore& store, const Request& request, co
 }
 
 // The records after room for the status line, which goes in front of them
-// once their number is known: the reply is never copied.
-ReplyBytes BuildGetReply(CalendarStore& store, const Request& request) {
-    auto buffer = std::make_shared<std::string>(kStatusLineRoom, ' ');
+// once their number is known: the reply is never copied. A reply charged to
+// the shared memory gives its charge back when its last holder lets go.
+ReplyBytes BuildGetReply(CalendarStore& store, const Request& request, WorkBudget& budget) {
+    std::string buffer(kStatusLineRoom, ' ');
     size_t lines = 0;
     switch (request.dataSet) {
-    case DATASET_SCHEDULES: lines = store.AppendSchedules(request.filter, *buffer); break;
-    case DATASET_CATEGORIES: lines = store.AppendCategories(*buffer); break;
-    default: lines = store.AppendDateInfo(*buffer); break;
+    case DATASET_SCHEDULES: lines = store.AppendSchedules(request.filter, buffer, budget); break;
+    case DATASET_CATEGORIES: lines = store.AppendCategories(buffer, budget); break;
+    default: lines = store.AppendDateInfo(buffer, budget); break;
     }
+    budget.Check(buffer.capacity());
     std::string status = GetStatusLine(lines);
     size_t begin = kStatusLineRoom - status.size();
-    buffer->replace(begin, status.size(), status);
-    return ReplyBytes(std::move(buffer), begin);
+    buffer.replace(begin, status.size(), status);
+    if (!budget.Memory()) return ReplyBytes(std::make_shared<const std::string>(std::move(buffer)), begin);
+    size_t charge = budget.TakeCharge();
+    return ReplyBytes(budget.Memory()->Adopt(std::move(buffer), charge), begin);
+}
+
+Failure StoppedFailure(const WorkStopped& stopped) {
+    switch (stopped.WhyStopped()) {
+    case WorkStopped::Reason::Time:
+        return MakeFailure("time-budget", "要求の処理に時間がかかりすぎるため打ち切りました。条件を絞ってやり直してください");
+    case WorkStopped::Reason::Memory:
+        return MakeFailure("reply-memory", "サーバーが混み合っています。しばらくしてからやり直してください");
+    default:
+        return MakeFailure("stopping", "サーバーを停止しています。しばらくしてからやり直してください");
+    }
 }
 
 }  // namespace
@@ -54,20 +69,47 @@ std::string RequestKindForLog(std::string_view line) {
     return "?";
 }
 
-HandledRequest RequestHandler::Handle(std::string_view line, const std::string& clientHost) {
+ReplyBytes RequestHandler::Get(const Request& request, std::chrono::steady_clock::time_point deadline,
+                               const std::atomic<bool>* stopping) {
+    if (request.dataSet == DATASET_SCHEDULES && !request.filter.Empty()) {
+        // A search: built for this request alone, under the shared memory.
+        WorkBudget budget(deadline, stopping, &memory_);
+        return BuildGetReply(store_, request, budget);
+    }
+    // Everyone refreshing asks for these: one reply per data set and store
+    // version, shared. The version and the records come from one snapshot.
+    WorkBudget budget(deadline, stopping, nullptr);
+    CalendarStore::ReadSnapshot snapshot(store_);
+    StoreVersion version = store_.Version();
+    if (std::optional<ReplyBytes> cached = cache_.Find(request.dataSet, version)) return *cached;
+    ReplyBytes reply = BuildGetReply(store_, request, budget);
+    cache_.Keep(request.dataSet, version, reply);
+    return reply;
+}
+
+HandledRequest RequestHandler::Handle(std::string_view line, const std::string& clientHost,
+                                      std::chrono::steady_clock::time_point deadline,
+                                      const std::atomic<bool>* stopping) {
     std::string kind = RequestKindForLog(line);
     Outcome<Request> parsed = ParseRequest(line);
     if (!parsed.Ok()) return FailureReply(kind, parsed.Error());
     const Request& request = parsed.Value();
     try {
-        if (request.kind == RequestKind::Get) return HandledRequest{BuildGetReply(store_, request), kind, "ok"};
+        if (request.kind == RequestKind::Get) return HandledRequest{Get(request, deadline, stopping), kind, "ok"};
         if (request.kind == RequestKind::Set) {
             std::optional<Failure> failure = ApplySet(store_, request, StampNow(clientHost));
             if (failure) return FailureReply(kind, *failure);
         }
         return HandledRequest{ReplyBytes(std::string(kSuccessStatusLine)), kind, "ok"};
+    } catch (const WorkStopped& stopped) {
+        return FailureReply(kind, StoppedFailure(stopped));
     } catch (const SqliteError& error) {
         int primary = error.Code() & 0xFF;
+        if (primary == SQLITE_INTERRUPT) {
+            bool isStopping = stopping && stopping->load();
+            return FailureReply(kind, StoppedFailure(WorkStopped(isStopping ? WorkStopped::Reason::Stopping
+                                                                            : WorkStopped::Reason::Time)));
+        }
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
             return FailureReply(kind, MakeFailure("busy", "サーバーが混み合っています。しばらくしてからやり直してください"));
         }

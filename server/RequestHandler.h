@@ -4,6 +4,11 @@
 
 #include "server/CalendarStore.h"
 #include "server/ReplyBytes.h"
+#include "server/ReplyCache.h"
+#include "server/WorkBudget.h"
+
+#include <atomic>
+#include <chrono>
 
 #include <string>
 #include <string_view>
@@ -16,12 +21,21 @@ struct HandledRequest {
 
 class RequestHandler {
 public:
-    explicit RequestHandler(CalendarStore& store) : store_(store) {}
+    // `cache` and `memory` are shared by every worker's handler.
+    RequestHandler(CalendarStore& store, ReplyCache& cache, ReplyMemory& memory)
+        : store_(store), cache_(cache), memory_(memory) {}
 
-    HandledRequest Handle(std::string_view line, const std::string& clientHost);
+    // Runs the request within `deadline`; `stopping` cuts it short.
+    HandledRequest Handle(std::string_view line, const std::string& clientHost,
+                          std::chrono::steady_clock::time_point deadline, const std::atomic<bool>* stopping);
 
 private:
+    ReplyBytes Get(const Request& request, std::chrono::steady_clock::time_point deadline,
+                   const std::atomic<bool>* stopping);
+
     CalendarStore& store_;
+    ReplyCache& cache_;
+    ReplyMemory& memory_;
 };
 
 // The log's name of a request line, even of one that does not parse.

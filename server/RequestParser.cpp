@@ -260,9 +260,13 @@ Outcome<ScheduleFilter> ParseCondition(std::string_view condition) {
     ScheduleFilter filter;
     ConditionReader reader(condition);
     bool first = true;
+    size_t clauses = 0;
     while (!reader.AtEnd()) {
         if (!first && !reader.Take("and ")) return BadCondition("条件は and でつなぎます");
         first = false;
+        if (++clauses > kMaxConditionClauses) {
+            return BadCondition("条件は " + FormatInt(static_cast<int32_t>(kMaxConditionClauses)) + " 個までです");
+        }
         int32_t id = 0;
         if (reader.Take("sk0.id = ")) {
             if (!reader.TakeInt(id)) return BadCondition("sk0.id の値が整数ではありません");

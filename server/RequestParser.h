@@ -16,6 +16,9 @@
 // Longest request line accepted, line end not counted.
 inline constexpr size_t kMaxRequestLine = 64 * 1024;
 
+// Most clauses a GET 1 condition may join (the client sends up to three).
+inline constexpr size_t kMaxConditionClauses = 16;
+
 // Longest texts the client's record fields hold.
 inline constexpr size_t kMaxTextBytes = 255;
 inline constexpr size_t kMaxShortNameBytes = 63;
@@ -90,8 +93,9 @@ struct Request {
 // carries the message for the client. Never reads outside `line`.
 Outcome<Request> ParseRequest(std::string_view line);
 
-// The GET 1 condition after Unescape: empty, or clauses joined by "and ",
-// each "sk0.id = N ", "sk1.id = N " or "schedule like '...' ".
+// The GET 1 condition after Unescape: empty, or at most
+// kMaxConditionClauses clauses joined by "and ", each "sk0.id = N ",
+// "sk1.id = N " or "schedule like '...' ".
 Outcome<ScheduleFilter> ParseCondition(std::string_view condition);
 
 // A decimal integer as "%d" writes it (optional "-", digits without a

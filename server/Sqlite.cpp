@@ -33,6 +33,10 @@ int64_t SqliteConnection::LastInsertId() const {
     return sqlite3_last_insert_rowid(db_);
 }
 
+bool SqliteConnection::InTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
+
 int SqliteConnection::Changes() const {
     return sqlite3_changes(db_);
 }

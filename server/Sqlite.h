@@ -33,6 +33,8 @@ public:
     int64_t LastInsertId() const;
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int Changes() const;
+    // Whether a transaction is open on this connection.
+    bool InTransaction() const;
     // Throws SqliteError with the connection's message when code is an error.
     void Check(int code, const char* context) const;
 

@@ -4,6 +4,7 @@
 //   calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...
 //                         [--threads N] [--max-connections N] [--max-per-address N]
 //                         [--request-timeout SECONDS] [--reply-timeout SECONDS]
+//                         [--query-timeout SECONDS] [--reply-memory MB]
 //   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  calendar-server serve [--db PATH] [--listen ADDR] [--port N] [--allow CIDR]...\n"
     "                        [--threads N] [--max-connections N] [--max-per-address N]\n"
     "                        [--request-timeout SECONDS] [--reply-timeout SECONDS]\n"
+    "                        [--query-timeout SECONDS] [--reply-memory MB]\n"
     "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
     "  calendar-server demo --db PATH\n";
@@ -148,6 +150,11 @@ int Serve(Arguments& arguments) {
     long stallMillis = static_cast<long>(std::strtod(arguments.Take("--reply-timeout", "10").c_str(), nullptr) * 1000.0);
     if (stallMillis < 100 || stallMillis > 3600 * 1000) throw UsageError("--reply-timeout must be 0.1 to 3600");
     options.replyStallTimeout = std::chrono::milliseconds(stallMillis);
+    long queryMillis = static_cast<long>(std::strtod(arguments.Take("--query-timeout", "3").c_str(), nullptr) * 1000.0);
+    if (queryMillis < 10 || queryMillis > 600 * 1000) throw UsageError("--query-timeout must be 0.01 to 600");
+    options.queryTimeout = std::chrono::milliseconds(queryMillis);
+    options.replyMemoryBytes =
+        static_cast<size_t>(ParseNumber(arguments.Take("--reply-memory", "96"), 1, 65536, "--reply-memory")) << 20;
     std::vector<std::string> allowed = arguments.TakeAll("--allow");
     if (!allowed.empty()) {
         options.allowList = AllowList();

@@ -4,8 +4,11 @@
 // own cost: storage, formatting and its network loop.
 //
 //   GET 1 of 100,000 schedules
-//   sequential SETs (each a durable transaction: WAL, synchronous=FULL)
+//   sequential SETs (each a durable transaction: WAL, synchronous=FULL),
+//   next to the disk's raw rate of appending 100 bytes and fdatasync
 //   HELLO from 8 concurrent clients
+//   HELLO latency while 8 clients loop on GET 1 of 100,000 schedules
+//   peak server memory with 200 clients asking for GET 1 and never reading
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 #include "server/CalendarStore.h"
@@ -15,12 +18,16 @@
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -135,7 +142,8 @@ void Initialize() {
     int ignored = 0;
     SeedDatabase(readPath, kScheduleCount, ignored);
     SeedDatabase(writePath, 0, setup->genreId);
-    setup->readServer = std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, readPath);
+    setup->readServer = std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--threads", "4", "--max-per-address", "256"}, readPath);
     setup->writeServer = std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, writePath);
     std::string getReply = Exchange(setup->readServer->Port(), BuildGetLine(1, ""));
     setup->getReplyBytes = getReply.size();
@@ -185,6 +193,109 @@ void HelloFromEightClients(benchmark::State& state) {
     state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
 }
 BENCHMARK(HelloFromEightClients)->Arg(1)->Arg(0)->Threads(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The disk's own rate for what a durable SET needs at least: append a
+// small record to a file and fdatasync it.
+void RawAppendAndFdatasync(benchmark::State& state) {
+    std::string path = std::string(BENCH_DATA_DIR) + "/bench-fdatasync.bin";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        state.SkipWithError("cannot open the file");
+        return;
+    }
+    const std::string record(100, 'r');
+    for (auto _ : state) {
+        if (::write(fd, record.data(), record.size()) != static_cast<ssize_t>(record.size()) || ::fdatasync(fd) != 0) {
+            state.SkipWithError("write or fdatasync failed");
+            break;
+        }
+    }
+    ::close(fd);
+    ::unlink(path.c_str());
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(RawAppendAndFdatasync)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
+}
+
+// A cheap request while large ones are served: 8 clients loop on GET 1 of
+// 100,000 schedules; each iteration is one HELLO, timed.
+void HelloWhileEightClientsLoopOnGet(benchmark::State& state) {
+    int port = PortFor(state, false);
+    std::atomic<bool> done{false};
+    std::atomic<int> gets{0};
+    std::vector<std::thread> loopers;
+    for (int i = 0; i < 8; ++i) {
+        loopers.emplace_back([&] {
+            const std::string line = BuildGetLine(1, "");
+            while (!done) {
+                if (Exchange(port, line).size() == setup->getReplyBytes) ++gets;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the loopers are at work
+    std::vector<double> millis;
+    for (auto _ : state) {
+        auto started = std::chrono::steady_clock::now();
+        std::string reply = Exchange(port, "HELLO RDZVP/0.0\r\n");
+        millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+        if (!IsSuccessReply(reply)) state.SkipWithError("HELLO failed");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    done = true;
+    for (std::thread& looper : loopers) looper.join();
+    state.counters["hello_p50_ms"] = Percentile(millis, 0.50);
+    state.counters["hello_p99_ms"] = Percentile(millis, 0.99);
+    state.counters["hello_max_ms"] = Percentile(millis, 1.0);
+    state.counters["gets_done"] = gets.load();
+    state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
+}
+BENCHMARK(HelloWhileEightClientsLoopOnGet)->Arg(1)->Arg(0)->Iterations(400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Peak resident memory of a process, from /proc.
+double PeakMegabytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 6, "VmHWM:") == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return -1;
+}
+
+// 200 clients ask for GET 1 of 100,000 schedules and never read; a fresh
+// server, so its peak memory is theirs. Bounded: 200 connections, a few
+// seconds, loopback only.
+void PeakMemoryWith200ClientsNotReading(benchmark::State& state) {
+    std::string readPath = std::string(BENCH_DATA_DIR) + "/bench-read.db";
+    for (auto _ : state) {
+        ServerProcess server({"--threads", "4", "--max-per-address", "256", "--reply-timeout", "60"}, readPath);
+        double before = PeakMegabytes(server.Pid());
+        std::vector<std::unique_ptr<TestConnection>> clients;
+        for (int i = 0; i < 200; ++i) {
+            clients.push_back(std::make_unique<TestConnection>(server.Port()));
+            clients.back()->Send(BuildGetLine(1, ""));
+        }
+        // Every client has its reply started (the first bytes wait unread).
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (auto& client : clients) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (!client->ReadableWithin(std::max(left, std::chrono::milliseconds(1)))) {
+                state.SkipWithError("a reply did not start");
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        state.counters["peak_MB"] = PeakMegabytes(server.Pid());
+        state.counters["idle_peak_MB"] = before;
+        clients.clear();
+        server.Stop();
+    }
+}
+BENCHMARK(PeakMemoryWith200ClientsNotReading)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

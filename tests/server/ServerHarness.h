@@ -33,6 +33,7 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
     const std::string& DatabasePath() const { return databasePath_; }
 
     // SIGTERM, then waits for the exit; returns the exit status (or -1).

@@ -4,6 +4,7 @@
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 #include "server/CalendarStore.h"
+#include "server/RequestParser.h"
 #include "tests/server/ServerHarness.h"
 
 #include <gtest/gtest.h>
@@ -284,6 +285,65 @@ TEST(ServerLimits, ClientsThatStopReadingDoNotHoldUpOthers) {
     EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), BuildGetLine(2, ""))));
     // Far below the 60 s a stalled reply may take: nobody waited for one.
     EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+}
+
+// A condition of `clauses` "like" clauses that each cost the matcher about
+// 200 x 200 steps on the large database's texts and never match.
+std::string CostlyCondition(size_t clauses) {
+    std::string pattern;
+    for (int i = 0; i < 100; ++i) pattern += "%x";
+    pattern += "%y";
+    std::string condition;
+    for (size_t i = 0; i < clauses; ++i) condition += (i ? "and schedule like '" : "schedule like '") + pattern + "' ";
+    return condition;
+}
+
+// Sends a request and closes with a reset before any reply.
+void SendAndReset(int port, const std::string& line) {
+    TestConnection connection(port);
+    connection.Send(line);
+    linger abortive{1, 0};
+    ::setsockopt(connection.Fd(), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+}
+
+TEST(ServerLimits, CostlyRequestsAreCutShortAndHoldUpNeitherOthersNorAStop) {
+    TempDir folder;
+    std::string database = LargeDatabase(folder);
+    {
+        ServerProcess server({"--threads", "1", "--query-timeout", "2", "--reply-memory", "1"}, database);
+        std::string tooMany = Exchange(server.Port(), BuildGetLine(1, CostlyCondition(kMaxConditionClauses + 1)));
+        EXPECT_NE(Unescape(tooMany).find("16 個まで"), std::string::npos) << Unescape(tooMany);
+
+        TestConnection costly(server.Port());
+        auto started = std::chrono::steady_clock::now();
+        costly.Send(BuildGetLine(1, CostlyCondition(kMaxConditionClauses)));
+        // Queued behind it on the one worker, from a client that resets: never built.
+        SendAndReset(server.Port(), BuildGetLine(1, CostlyCondition(kMaxConditionClauses)));
+        // The server check is answered at once meanwhile.
+        EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), kHello)));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 250ms);
+        std::string reply = costly.ReadAll(10s);
+        EXPECT_NE(Unescape(reply).find("時間がかかりすぎる"), std::string::npos) << Unescape(reply);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+
+        // A search larger than the memory for search replies is told the
+        // server is busy; the shared unconditioned reply is not limited.
+        std::string search = Exchange(server.Port(), BuildGetLine(1, "schedule like '%x%' "));
+        EXPECT_NE(Unescape(search).find("混み合って"), std::string::npos) << Unescape(search).substr(0, 200);
+        EXPECT_TRUE(WholeGetReply(Exchange(server.Port(), BuildGetLine(1, "")), 30000));
+        server.Stop();
+        EXPECT_NE(server.Log().find("error(time-budget)"), std::string::npos) << server.Log();
+        EXPECT_NE(server.Log().find("dropped(client gone"), std::string::npos) << server.Log();
+    }
+    // A stop does not wait for a costly request: it is cut short at once.
+    ServerProcess server({"--threads", "2", "--query-timeout", "120"}, database);
+    TestConnection costly(server.Port());
+    costly.Send(BuildGetLine(1, CostlyCondition(kMaxConditionClauses)));
+    std::this_thread::sleep_for(300ms);
+    auto stopped = std::chrono::steady_clock::now();
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
+    EXPECT_NE(Unescape(costly.ReadAll(5s)).find("停止しています"), std::string::npos);
 }
 
 TEST(ServerLimits, ClientsOutsideTheAllowedNetworksAreRefused) {
