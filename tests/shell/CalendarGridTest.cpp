@@ -789,6 +789,21 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
     EXPECT_EQ(sameAsEllipsis, total);
     EXPECT_LT(sameAsClipped, total);
 
+    // The window's own paint shows what Render draws, through its one BitBlt.
+    const int gridWidth = grid.ClientWidth();
+    const int gridHeight = grid.ClientHeight();
+    Canvas rendered(gridWidth, gridHeight);
+    Dc renderedDc(rendered.Handle());
+    grid.Render(renderedDc, gridWidth, gridHeight);
+    RedrawWindow(grid.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC windowDc = GetDC(grid.Handle());
+    for (int i = 0; i < kDayCells; i += 5) {
+        RECT r = DayRect(gridWidth, gridHeight, CellAt(i).column, CellAt(i).row);
+        EXPECT_EQ(GetPixel(windowDc, r.right - 8, r.bottom - 8), rendered.At(r.right - 8, r.bottom - 8)) << i;
+        EXPECT_EQ(GetPixel(windowDc, r.left, r.bottom - 8), rendered.At(r.left, r.bottom - 8)) << i;
+    }
+    ReleaseDC(grid.Handle(), windowDc);
+
     grid.DeselectAll();
     grid.genreFilter.clear();
 }
