@@ -1,0 +1,263 @@
+// Schedule search driven as a user drives it, against the real calendar
+// server: the criteria dialog, the condition it turns into, and the results
+// dialog with its list and summary.
+#include "protocol/CategorySet.h"
+#include "protocol/SearchDialog.h"
+#include "protocol/SearchResultsDialog.h"
+#include "protocol/WireFormat.h"
+#include "resources/SearchResource.h"
+#include "tests/support/CalendarServerProcess.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ModalScript.h"
+#include "tests/support/TestServerContext.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace window_test;
+using Strings = std::vector<std::string>;
+
+const std::string kSearchCaption = "検索";
+const std::string kResultsCaption = "検索結果";
+
+Strings ComboItems(HWND dialog, int id) {
+    HWND combo = GetDlgItem(dialog, id);
+    Strings items;
+    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[300] = {};
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        items.push_back(text);
+    }
+    return items;
+}
+
+// Picks an item by its text and tells the dialog, as a user's choice does.
+void ChooseItem(HWND dialog, int id, const std::string& text) {
+    HWND combo = GetDlgItem(dialog, id);
+    int index = static_cast<int>(SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(text.c_str())));
+    ASSERT_NE(index, CB_ERR) << text;
+    SendMessageA(combo, CB_SETCURSEL, index, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+// What the results dialog showed.
+struct Shown {
+    std::string summary;
+    std::vector<Strings> rows;  // cells of each row, in column order
+    Strings headers;
+};
+
+class SearchTest : public testing::Test {
+protected:
+    // One server for the program: 業務 (会議, 出張) and 個人 (趣味), with
+    // schedules whose texts test the quoting and the wildcards.
+    static void SetUpTestSuite() {
+        server = new CalendarServerProcess({{"add-category", "業務", "業務"}, {"add-category", "個人", "個人"}});
+        ASSERT_NE(server->Port(), 0) << server->Log();
+        TestServerContext context("127.0.0.1", server->Port());
+        CategorySet categories(context);
+        ASSERT_EQ(categories.Get(""), 1);
+        auto top = categories.ListByLevel(LEVEL_CATEGORY);
+        ASSERT_EQ(top.size(), 2u);
+        for (auto [parent, name] : {std::pair{top[0]->id, "会議"}, std::pair{top[0]->id, "出張"},
+                                    std::pair{top[1]->id, "趣味"}}) {
+            CategoryRecord genre;
+            genre.op = OP_ADD;
+            genre.level = LEVEL_GENRE;
+            genre.parentId = parent;
+            CopyToField(genre.name, name);
+            CopyToField(genre.shortName, name);
+            ASSERT_EQ(categories.Set(genre), 1);
+        }
+        ASSERT_EQ(categories.Get(""), 1);
+        auto genres = categories.ListByLevel(LEVEL_GENRE);
+        ASSERT_EQ(genres.size(), 3u);
+        struct Seed {
+            int date;
+            int32_t genre;
+            const char* text;
+        } seeds[] = {
+            {20061231, genres[0]->id, "年末会議"},  {20060105, genres[1]->id, "大阪出張"},
+            {20060301, genres[2]->id, "メモ a'b\\c表 終"}, {20060302, genres[2]->id, "a'b\\c"},
+            {20060303, genres[2]->id, "100%達成"},  {20060304, genres[2]->id, "100円"},
+            {20060305, genres[2]->id, "abc"},       {20060306, genres[2]->id, "a表c"},
+            {20060307, genres[2]->id, "ac"},
+        };
+        ScheduleSet schedules(context);
+        for (const Seed& seed : seeds) {
+            ScheduleRecord record;
+            record.op = OP_ADD;
+            record.date = seed.date;
+            record.genreId = seed.genre;
+            CopyToField(record.text, seed.text);
+            ASSERT_EQ(schedules.Set(record), 1);
+        }
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_NE(server, nullptr);
+        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
+        context->owner = frame.Handle();
+        store = std::make_unique<CategorySet>(*context);
+        ASSERT_EQ(store->Get(""), 1);
+    }
+
+    // Runs the search as command 40021 does: `choose` fills the criteria
+    // dialog (then OK is pressed); returns what the results showed.
+    Shown Search(const std::function<void(HWND)>& choose) {
+        Shown shown;
+        ModalWatchdog watchdog;
+        ModalScript script({
+            [&] {
+                HWND dialog = FindShownWindow(kSearchCaption);
+                if (!dialog) return false;
+                choose(dialog);
+                EXPECT_TRUE(PressButton(dialog, IDOK));
+                return true;
+            },
+            [&] {
+                HWND dialog = FindShownWindow(kResultsCaption);
+                if (!dialog) return false;
+                shown = Read(dialog);
+                EXPECT_TRUE(PressButton(dialog, IDOK));
+                return true;
+            },
+        });
+        RunSearch(frame.Handle(), *store, *context);
+        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
+        EXPECT_TRUE(script.Finished());
+        return shown;
+    }
+
+    static Shown Read(HWND dialog) {
+        Shown shown;
+        shown.summary = ItemText(dialog, IDC_SEARCH_SUMMARY);
+        HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
+        HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+        int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+        for (int column = 0; column < columns; ++column) {
+            char text[64] = {};
+            LVCOLUMNA read{};
+            read.mask = LVCF_TEXT;
+            read.pszText = text;
+            read.cchTextMax = sizeof text;
+            SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&read));
+            shown.headers.push_back(text);
+        }
+        int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < rows; ++row) {
+            Strings cells;
+            for (int column = 0; column < columns; ++column) {
+                char text[300] = {};
+                LVITEMA read{};
+                read.iSubItem = column;
+                read.pszText = text;
+                read.cchTextMax = sizeof text;
+                SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&read));
+                cells.push_back(text);
+            }
+            shown.rows.push_back(cells);
+        }
+        return shown;
+    }
+
+    // The name column of every row.
+    static Strings Names(const Shown& shown) {
+        Strings names;
+        for (const Strings& row : shown.rows) names.push_back(row.size() > 3 ? row[3] : "");
+        return names;
+    }
+
+    static inline CalendarServerProcess* server = nullptr;
+    MessageBoxRecorder boxes;
+    StandInFrame frame;
+    std::unique_ptr<TestServerContext> context;
+    std::unique_ptr<CategorySet> store;
+};
+
+TEST(SearchCondition, ClausesInTheirFixedOrderWithTheTextQuoted) {
+    EXPECT_EQ(BuildSearchCondition(3, 12, "会議"), "sk0.id = 3 and sk1.id = 12 and schedule like '%会議%' ");
+    EXPECT_EQ(BuildSearchCondition(0, 0, "it's"), "schedule like '%it''s%' ");
+    EXPECT_EQ(BuildSearchCondition(0, 7, "a\\b"), "sk1.id = 7 and schedule like '%a\\\\b%' ");
+    EXPECT_EQ(BuildSearchCondition(0, 0, ""), "");
+    EXPECT_EQ(SearchSummaryText("会議", 2), "'会議'の検索結果\n2件ヒットしました");
+}
+
+TEST_F(SearchTest, NothingChosenListsEverySchedule) {
+    Shown shown = Search([](HWND dialog) {
+        EXPECT_EQ(ComboItems(dialog, IDC_SEARCH_CATEGORY), (Strings{"業務", "個人"}));
+        EXPECT_TRUE(ComboItems(dialog, IDC_SEARCH_GENRE).empty());
+        EXPECT_FALSE(ItemEnabled(dialog, IDC_SEARCH_MATCH_CASE));
+    });
+    EXPECT_EQ(shown.headers, (Strings{"日付", "ｶﾃｺﾞﾘ", "ｼﾞｬﾝﾙ", "名称"}));
+    ASSERT_EQ(shown.rows.size(), 9u);
+    EXPECT_EQ(shown.summary, "''の検索結果\n9件ヒットしました");
+    // In the server's order (by date), dates without leading zeros.
+    EXPECT_EQ(shown.rows[0], (Strings{"2006/1/5", "業務", "出張", "大阪出張"}));
+    EXPECT_EQ(shown.rows[8], (Strings{"2006/12/31", "業務", "会議", "年末会議"}));
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(SearchTest, CategoryAndGenreNarrowTheSearchAndANewCategoryRefillsTheGenres) {
+    Shown category = Search([](HWND dialog) {
+        ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務");
+        EXPECT_EQ(ComboItems(dialog, IDC_SEARCH_GENRE), (Strings{"会議", "出張"}));
+    });
+    EXPECT_EQ(Names(category), (Strings{"大阪出張", "年末会議"}));
+    EXPECT_EQ(category.summary, "''の検索結果\n2件ヒットしました");
+
+    Shown genre = Search([](HWND dialog) {
+        ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務");
+        ChooseItem(dialog, IDC_SEARCH_GENRE, "会議");
+        // Another category: only its genres, the chosen one gone.
+        ChooseItem(dialog, IDC_SEARCH_CATEGORY, "個人");
+        EXPECT_EQ(ComboItems(dialog, IDC_SEARCH_GENRE), (Strings{"趣味"}));
+        EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SEARCH_GENRE, CB_GETCURSEL, 0, 0), CB_ERR);
+        ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務");
+        ChooseItem(dialog, IDC_SEARCH_GENRE, "出張");
+    });
+    EXPECT_EQ(Names(genre), (Strings{"大阪出張"}));
+    EXPECT_EQ(genre.summary, "''の検索結果\n1件ヒットしました");
+}
+
+TEST_F(SearchTest, TextsWithQuotesBackslashesAndWildcardsFindWhatTheServerMatches) {
+    // "'" and "\" doubled, the trail byte 0x5C of "表" too: exactly the one
+    // schedule holding the whole text.
+    const std::string quoted = "a'b\\c表";
+    Shown shown = Search([&](HWND dialog) { SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, quoted.c_str()); });
+    EXPECT_EQ(Names(shown), (Strings{"メモ a'b\\c表 終"}));
+    EXPECT_EQ(shown.summary, "'" + quoted + "'の検索結果\n1件ヒットしました");
+
+    // The server reads "%" as any run and "_" as any one character.
+    Shown percent = Search([](HWND dialog) { SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "100%"); });
+    EXPECT_EQ(Names(percent), (Strings{"100%達成", "100円"}));
+    Shown underscore = Search([](HWND dialog) { SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "a_c"); });
+    EXPECT_EQ(Names(underscore), (Strings{"abc", "a表c"}));
+    EXPECT_EQ(underscore.summary, "'a_c'の検索結果\n2件ヒットしました");
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(SearchTest, AServerThatFailsShowsOneMessageAndAnEmptyResult) {
+    server->Stop();
+    Shown shown = Search([](HWND dialog) { ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務"); });
+    EXPECT_TRUE(shown.rows.empty());
+    EXPECT_EQ(shown.summary, "''の検索結果\n0件ヒットしました");
+    auto shownBoxes = boxes.Shown();
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].owner, frame.Handle());
+    EXPECT_EQ(shownBoxes[0].caption, "Connect失敗");
+}
+
+}  // namespace
