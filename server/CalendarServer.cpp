@@ -431,16 +431,24 @@ void CalendarServer::StartWriting(Writing writing, Clock::time_point now) {
 
 bool CalendarServer::SendMore(Writing& writing, Clock::time_point now) {
     size_t before = writing.sent;
-    bool waiting = SendWithoutWaiting(writing);
+    // A turn of the loop sends a bounded share of each reply, so accepting
+    // and answering cheap requests never waits long behind large replies.
+    constexpr size_t kBytesPerTurn = 256 * 1024;
+    bool waiting = SendWithoutWaiting(writing, kBytesPerTurn);
     if (writing.sent > before) writing.stallDeadline = now + options_.replyStallTimeout;
     writing.queued = QueuedBytes(writing.socket.Get());
     return waiting;
 }
 
-bool CalendarServer::SendWithoutWaiting(Writing& writing) {
+bool CalendarServer::SendWithoutWaiting(Writing& writing, size_t limit) {
     std::string_view reply = writing.reply.View();
+    size_t until = writing.sent + std::min(limit, reply.size() - writing.sent);
     while (writing.sent < reply.size()) {
-        ssize_t n = ::send(writing.socket.Get(), reply.data() + writing.sent, reply.size() - writing.sent,
+        if (writing.sent >= until) {
+            writing.waiting = true;  // more to send at the next turn
+            return true;
+        }
+        ssize_t n = ::send(writing.socket.Get(), reply.data() + writing.sent, until - writing.sent,
                            MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             writing.sent += static_cast<size_t>(n);

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -115,9 +116,10 @@ private:
     // Sends what the client's socket takes now; false when the reply is done
     // or cannot go on.
     bool SendMore(Writing& writing, Clock::time_point now);
-    // Sends until the socket would block, the reply is done or the send
-    // fails; returns (and notes) whether it is waiting for room.
-    static bool SendWithoutWaiting(Writing& writing);
+    // Sends until the socket would block, the reply is done, `limit` bytes
+    // went out or the send fails; returns (and notes) whether more is to be
+    // sent.
+    static bool SendWithoutWaiting(Writing& writing, size_t limit = SIZE_MAX);
     // Logs the request and starts the close.
     void FinishWriting(Writing writing, Clock::time_point now);
     void BeginStop(Clock::time_point now);
