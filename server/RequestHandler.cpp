@@ -78,7 +78,11 @@ ReplyBytes RequestHandler::Get(const Request& request, std::chrono::steady_clock
     }
     // Everyone refreshing asks for these: one reply per data set and store
     // version, shared. The version and the records come from one snapshot.
-    WorkBudget budget(deadline, stopping, nullptr);
+    // Their work grows only with the data, never with what a client sends,
+    // so only a stop cuts them short (a large calendar on a slow machine
+    // still loads).
+    (void)deadline;
+    WorkBudget budget(std::chrono::steady_clock::time_point::max(), stopping, nullptr);
     CalendarStore::ReadSnapshot snapshot(store_);
     StoreVersion version = store_.Version();
     if (std::optional<ReplyBytes> cached = cache_.Find(request.dataSet, version)) return *cached;
