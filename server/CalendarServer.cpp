@@ -228,10 +228,12 @@ void CalendarServer::BeginStop(Clock::time_point now) {
     stopWork_ = true;
     listener_.Reset();
     RequestLog::Note("stopping: no new connections, finishing the requests in flight");
-    // Clients still sending get a short while to finish their line.
-    for (Reading& connection : reading_) {
-        connection.deadline = std::min(connection.deadline, now + std::chrono::seconds(2));
-    }
+    // Clients still sending get a short while to finish their line, and
+    // those still taking a reply a short while to finish taking it.
+    const Clock::time_point last = now + std::chrono::seconds(2);
+    for (Reading& connection : reading_) connection.deadline = std::min(connection.deadline, last);
+    for (Writing& writing : writing_) writing.stallDeadline = std::min(writing.stallDeadline, last);
+    for (Lingering& closing : lingering_) closing.deadline = std::min(closing.deadline, last);
 }
 
 void CalendarServer::AcceptAll(Clock::time_point now) {
@@ -350,7 +352,7 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
         if (writing.stallDeadline > now) continue;
         // The server had nothing to send; has the client taken anything?
         int queued = QueuedBytes(writing.socket.Get());
-        if (queued < writing.queued) {
+        if (queued < writing.queued && !stopping_) {
             writing.queued = queued;
             writing.stallDeadline = now + options_.replyStallTimeout;
             continue;
@@ -363,7 +365,7 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
         Lingering& closing = lingering_[i];
         if (closing.deadline > now) continue;
         int queued = QueuedBytes(closing.socket.Get());
-        if (queued > 0 && queued < closing.queued) {
+        if (queued > 0 && queued < closing.queued && !stopping_) {
             closing.queued = queued;
             closing.deadline = now + options_.replyStallTimeout;
             continue;
@@ -397,8 +399,11 @@ void CalendarServer::RefuseEarly(UniqueFd socket, const std::string& client, std
 void CalendarServer::StartLinger(UniqueFd socket, Clock::time_point now) {
     // Bounded like the live connections; past that the socket just closes.
     if (lingering_.size() >= options_.maxConnections * 2) return;
+    // While the client still has bytes of the reply to take, it gets the
+    // stall limit to make progress, as while the reply was being written.
     int queued = QueuedBytes(socket.Get());
-    lingering_.push_back(Lingering{std::move(socket), now + options_.lingerTime, queued});
+    auto wait = queued > 0 && !stopping_ ? std::max(options_.lingerTime, options_.replyStallTimeout) : options_.lingerTime;
+    lingering_.push_back(Lingering{std::move(socket), now + wait, queued});
 }
 
 void CalendarServer::Dispatch(Job job) {
