@@ -423,6 +423,25 @@ TEST_F(CalendarDisplay, LayoutsAndNavigation) {
         Tabs().Today();
     }
 
+    // Every month over years with daylight-saving changes (the program runs
+    // under several time zones) shows 42 consecutive days from a Sunday.
+    auto nextKey = [](int key) {
+        int y = key / 10000, m = key / 100 % 100, d = key % 100;
+        if (++d > DateValue::DaysInMonth(y, m)) {
+            d = 1;
+            if (++m > 12) m = 1, ++y;
+        }
+        return y * 10000 + m * 100 + d;
+    };
+    for (int month = 0; month < 36; ++month) {
+        Tabs().ShowMonth(2006 + month / 12, 1 + month % 12, 1);
+        int key = Grid().FirstKey();
+        EXPECT_EQ(Grid().Cell(0, 0).Date().Weekday(), 0) << key;
+        for (int i = 0; i < kDayCells; ++i, key = nextKey(key)) {
+            ASSERT_EQ(Grid().Cell(i % kColumns, i / kColumns).DateKey(), key) << Shown().first << "-" << Shown().second;
+        }
+    }
+
     // The selected position survives a month change.
     Tabs().ShowMonth(2006, 4, 1);
     for (int i = 0; i < kDayCells; ++i) Grid().Cell(CellAt(i).column, CellAt(i).row).SetSelected(false);
