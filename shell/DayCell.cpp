@@ -7,14 +7,6 @@ DayCell::DayCell(const std::vector<int32_t>& genreFilter) : genreFilter_(genreFi
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "ＭＳ Ｐゴシック");
 }
 
-void DayCell::LoadSchedules(const std::vector<std::unique_ptr<ScheduleRecord>>& records) {
-    schedules_.clear();
-    const int32_t key = DateKey();
-    for (const auto& record : records) {
-        if (record->date == key) schedules_.push_back(*record);
-    }
-}
-
 void DayCell::ClearDateInfo() {
     if (dateInfo_) *dateInfo_ = DateInfoRecord();
     flags_ &= ~DAY_HOLIDAY;
@@ -24,17 +16,6 @@ void DayCell::TakeDateInfo(const DateInfoRecord& record) {
     if (!dateInfo_) dateInfo_ = std::make_unique<DateInfoRecord>();
     *dateInfo_ = record;
     flags_ |= static_cast<uint32_t>(record.holiday);
-}
-
-void DayCell::LoadDateInfo(const std::vector<std::unique_ptr<DateInfoRecord>>& records) {
-    ClearDateInfo();
-    const int32_t key = DateKey();
-    for (const auto& record : records) {
-        if (record->date == key) {
-            TakeDateInfo(*record);
-            return;
-        }
-    }
 }
 
 void DayCell::Draw(Dc& dc) {

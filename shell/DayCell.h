@@ -1,6 +1,7 @@
 // One day of the grid: its date, flags and selection, copies of the day's
 // schedules and date information, and its drawing (head text, then the
-// schedules whose genre is in the grid's filter).
+// schedules whose genre is in the grid's filter). The grid hands each cell
+// its records in one pass over the store.
 #pragma once
 
 #include "protocol/Records.h"
@@ -34,9 +35,6 @@ public:
     const std::vector<ScheduleRecord>& Schedules() const { return schedules_; }
     void ClearSchedules() { schedules_.clear(); }
     void AddSchedule(const ScheduleRecord& record) { schedules_.push_back(record); }
-    // Drops the old copies and copies every record of `records` dated on
-    // this cell's day, keeping their order.
-    void LoadSchedules(const std::vector<std::unique_ptr<ScheduleRecord>>& records);
 
     // The copy of the day's date information, or null when none was ever
     // loaded (a cleared copy stays, zero-filled).
@@ -45,9 +43,6 @@ public:
     void ClearDateInfo();
     // Takes a copy of `record` and adds its holiday mark to the flags.
     void TakeDateInfo(const DateInfoRecord& record);
-    // ClearDateInfo, then TakeDateInfo of the first record of `records`
-    // dated on this cell's day.
-    void LoadDateInfo(const std::vector<std::unique_ptr<DateInfoRecord>>& records);
 
 private:
     const std::vector<int32_t>& genreFilter_;
