@@ -142,6 +142,12 @@ private:
     void HandOver(Job& job, std::string kind, std::string result, ReplyBytes reply);
 
     ServerOptions options_;
+    // Shared by the workers: the unconditioned replies and the memory of
+    // the others (declared before every holder of a reply, so it outlives
+    // them); set when stopping, so long requests end at once.
+    ReplyCache cache_;
+    ReplyMemory replyMemory_;
+    std::atomic<bool> stopWork_{false};
     UniqueFd listener_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
@@ -160,12 +166,6 @@ private:
     std::deque<Job> jobs_;
     bool workersStop_ = false;
     std::vector<std::thread> workers_;
-
-    // Shared by the workers: the unconditioned replies and the memory of
-    // the others; set when stopping, so long requests end at once.
-    ReplyCache cache_;
-    ReplyMemory replyMemory_;
-    std::atomic<bool> stopWork_{false};
 
     std::mutex finishedMutex_;
     std::vector<Writing> finished_;  // answered requests back from the workers
