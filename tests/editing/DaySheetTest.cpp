@@ -7,6 +7,7 @@
 #include "protocol/ScheduleSet.h"
 #include "resources/DaySheetResource.h"
 #include "tests/support/CalendarServerProcess.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
@@ -29,40 +30,6 @@ const std::string kEntryCaption = "スケジュールの登録・更新";
 constexpr int32_t kSunday = 20060709;
 constexpr int32_t kMonday = 20060710;
 constexpr int32_t kTuesday = 20060711;
-
-struct ShownBox {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT style;
-};
-
-// Message boxes recorded and answered from a queue (IDOK once it is empty).
-class AnsweredBoxes {
-public:
-    AnsweredBoxes() {
-        shown.clear();
-        answers.clear();
-        previous_ = SetMessageBoxHandler(&Answer);
-    }
-    ~AnsweredBoxes() { SetMessageBoxHandler(previous_); }
-    AnsweredBoxes(const AnsweredBoxes&) = delete;
-    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
-
-    static inline std::vector<ShownBox> shown;
-    static inline std::deque<int> answers;
-
-private:
-    static int Answer(HWND owner, const char* text, const char* caption, UINT style) {
-        shown.push_back({owner, text ? text : "", caption ? caption : "", style});
-        if (answers.empty()) return IDOK;
-        int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    MessageBoxHandler previous_ = nullptr;
-};
 
 std::string Repeat(const std::string& piece, int times) {
     std::string text;
@@ -259,7 +226,7 @@ protected:
     }
 
     StandInFrame frame;
-    AnsweredBoxes boxes;
+    MessageBoxRecorder boxes;
     std::unique_ptr<CalendarServerProcess> server;
     std::unique_ptr<TestServerContext> context;
     std::unique_ptr<CategorySet> categories;
@@ -349,7 +316,7 @@ TEST_F(DaySheetTest, AddedSchedulesFollowTheDaysOwnInTheOrderAdded) {
     EXPECT_EQ(working[2]->genreId, GenreId("通院"));
 
     EXPECT_EQ(LoggedSince("SET 1", setsBefore, 4), 4u);
-    EXPECT_TRUE(AnsweredBoxes::shown.empty());
+    EXPECT_TRUE(boxes.Shown().empty());
     const std::vector<ScheduleRecord> after = Held(kSunday);
     ASSERT_EQ(after.size(), 4u);
     EXPECT_EQ(Texts(after), (Strings{"朝会", "大阪", "歯医者", Repeat("あ", 127)}));
@@ -364,20 +331,54 @@ TEST_F(DaySheetTest, AddedSchedulesFollowTheDaysOwnInTheOrderAdded) {
     EXPECT_STREQ(day.schedules[1].text, "大阪");
 }
 
-TEST_F(DaySheetTest, ChangeAndDeleteTakeTheFirstSelectedRowAndDeleteAsksFirst) {
+TEST_F(DaySheetTest, CancelSendsNothingAndChangeAndDeleteTakeTheFirstSelectedRow) {
     AddSchedule(kSunday, "朝会", "会議");
     AddSchedule(kSunday, "大阪", "出張");
     AddSchedule(kSunday, "定例", "会議");
     const std::vector<ScheduleRecord> before = Held(kSunday);
     const size_t setsBefore = Logged("SET 1");
-
+    const size_t datesBefore = Logged("SET 3");
     DaySheetSource day = Day(kSunday);
+
+    // Edits on both pages, then Cancel.
+    {
+        DateInfoSheet sheet(day);
+        HWND page = nullptr;
+        INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
+            [&] {
+                page = sheet.SchedulePage().Handle();
+                if (!page) return false;
+                SelectRows(page, {0});
+                return PressButton(page, IDC_DAY_DELETE);
+            },
+            [&] {
+                if (Rows(page).size() != 2) return false;
+                return PressButton(page, IDC_DAY_ADD);
+            },
+            Enter(1, 0, "歯医者"),
+            [&] {
+                if (!EntryGone()) return false;
+                SendMessageA(sheet.Handle(), PSM_SETCURSEL, DateInfoSheet::kDatePage, 0);
+                HWND date = sheet.DatePage().Handle();
+                if (!date) return false;
+                SetDlgItemTextA(date, IDC_DATE_NAME, "休業日");
+                CheckDlgButton(date, IDC_DATE_HOLIDAY, BST_CHECKED);
+                return PressSheet(sheet, PSBTN_CANCEL);
+            },
+        });
+        EXPECT_EQ(outcome, 0);
+        EXPECT_EQ(LoggedSince("SET 1", setsBefore, 0), 0u);
+        EXPECT_EQ(Logged("SET 3"), datesBefore);
+    }
+
+    // The same day again, as it was.
     DateInfoSheet sheet(day);
     HWND page = nullptr;
     INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
         [&] {
             page = sheet.SchedulePage().Handle();
             if (!page) return false;
+            EXPECT_EQ(Rows(page), (Strings{"業務|会議|朝会", "業務|出張|大阪", "業務|会議|定例"}));
             SelectRows(page, {0, 1});
             EXPECT_TRUE(ItemEnabled(page, IDC_DAY_CHANGE));
             EXPECT_TRUE(ItemEnabled(page, IDC_DAY_DELETE));
@@ -401,13 +402,13 @@ TEST_F(DaySheetTest, ChangeAndDeleteTakeTheFirstSelectedRowAndDeleteAsksFirst) {
             if (!EntryGone()) return false;
             EXPECT_EQ(Rows(page), (Strings{"業務|出張|朝会(延期)", "業務|出張|大阪", "業務|会議|定例"}));
             SelectRows(page, {1, 2});
-            AnsweredBoxes::answers = {IDCANCEL};
+            boxes.QueueAnswers({IDCANCEL});
             EXPECT_TRUE(PressButton(page, IDC_DAY_DELETE));
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.empty()) return false;
-            const ShownBox& box = AnsweredBoxes::shown.back();
+            if (boxes.Shown().empty()) return false;
+            const RecordedMessageBox box = boxes.Shown().back();
             EXPECT_EQ(box.text, "「大阪」を削除します。よろしいですか？");
             EXPECT_EQ(box.caption, "確認");
             EXPECT_EQ(box.style, static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2));
@@ -417,7 +418,7 @@ TEST_F(DaySheetTest, ChangeAndDeleteTakeTheFirstSelectedRowAndDeleteAsksFirst) {
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.size() < 2) return false;
+            if (boxes.Shown().size() < 2) return false;
             EXPECT_EQ(Rows(page), (Strings{"業務|出張|朝会(延期)", "業務|会議|定例"}));
             return PressSheet(sheet, PSBTN_OK);
         },
@@ -437,45 +438,6 @@ TEST_F(DaySheetTest, ChangeAndDeleteTakeTheFirstSelectedRowAndDeleteAsksFirst) {
     EXPECT_EQ(after[0].id, before[0].id);
     EXPECT_EQ(after[0].genreId, GenreId("出張"));
     EXPECT_EQ(after[1].id, before[2].id);
-}
-
-TEST_F(DaySheetTest, CancelSendsNothingAndTheDayOpensAsItWas) {
-    AddSchedule(kSunday, "朝会", "会議");
-    const size_t schedulesBefore = Logged("SET 1");
-    const size_t datesBefore = Logged("SET 3");
-
-    DaySheetSource day = Day(kSunday);
-    for (int round = 0; round < 2; ++round) {
-        DateInfoSheet sheet(day);
-        HWND page = nullptr;
-        INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
-            [&] {
-                page = sheet.SchedulePage().Handle();
-                if (!page) return false;
-                EXPECT_EQ(Rows(page), (Strings{"業務|会議|朝会"})) << "round " << round;
-                SelectRows(page, {0});
-                return PressButton(page, IDC_DAY_DELETE);
-            },
-            [&] {
-                if (!Rows(page).empty()) return false;
-                return PressButton(page, IDC_DAY_ADD);
-            },
-            Enter(1, 0, "歯医者"),
-            [&] {
-                if (!EntryGone()) return false;
-                SendMessageA(sheet.Handle(), PSM_SETCURSEL, DateInfoSheet::kDatePage, 0);
-                HWND date = sheet.DatePage().Handle();
-                if (!date) return false;
-                SetDlgItemTextA(date, IDC_DATE_NAME, "休業日");
-                CheckDlgButton(date, IDC_DATE_HOLIDAY, BST_CHECKED);
-                return PressSheet(sheet, PSBTN_CANCEL);
-            },
-        });
-        EXPECT_EQ(outcome, 0);
-    }
-    EXPECT_EQ(LoggedSince("SET 1", schedulesBefore, 0), 0u);
-    EXPECT_EQ(Logged("SET 3"), datesBefore);
-    EXPECT_EQ(Texts(Held(kSunday)), (Strings{"朝会"}));
     EXPECT_FALSE(HeldInfo(kSunday));
 }
 
@@ -516,10 +478,10 @@ TEST_F(DaySheetTest, AFailedSetIsShownAndTheOtherRecordsStillGo) {
     EXPECT_EQ(outcome, 1);
 
     EXPECT_EQ(LoggedSince("SET 1", setsBefore, 4), 4u);
-    ASSERT_EQ(AnsweredBoxes::shown.size(), 1u);
-    EXPECT_EQ(AnsweredBoxes::shown[0].caption, "SET失敗");
-    EXPECT_NE(AnsweredBoxes::shown[0].text.find("変更するスケジュール"), std::string::npos)
-        << AnsweredBoxes::shown[0].text;
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].caption, "SET失敗");
+    EXPECT_NE(boxes.Shown()[0].text.find("変更するスケジュール"), std::string::npos)
+        << boxes.Shown()[0].text;
     EXPECT_EQ(Texts(Held(kSunday)), (Strings{"朝会", "定例", "振り返り"}));
 }
 
@@ -601,7 +563,7 @@ TEST_F(DaySheetTest, TheDatePageSendsOnlyAChangeAndOnlyWhenShown) {
     }
     EXPECT_EQ(LoggedSince("SET 3", setsBefore, 2), 2u);
     EXPECT_EQ(Logged("SET 1"), schedulesBefore);
-    EXPECT_TRUE(AnsweredBoxes::shown.empty());
+    EXPECT_TRUE(boxes.Shown().empty());
 
     auto marked = HeldInfo(kTuesday);
     ASSERT_TRUE(marked);

@@ -1,9 +1,11 @@
 // Records the message boxes the code under test shows, instead of showing
 // them: what a user would have seen, without a user. Install one per test.
+// Each box is answered with the next queued answer, IDOK when none is left.
 #pragma once
 
 #include "toolkit/Services.h"
 
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ public:
         SetMessageBoxHandler(previous_);
         std::lock_guard<std::mutex> lock(Mutex());
         Boxes().clear();
+        Answers().clear();
     }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
@@ -29,6 +32,12 @@ public:
     std::vector<RecordedMessageBox> Shown() const {
         std::lock_guard<std::mutex> lock(Mutex());
         return Boxes();
+    }
+
+    // The answers of the next boxes, in order.
+    void QueueAnswers(std::initializer_list<int> answers) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        Answers().insert(Answers().end(), answers);
     }
 
     std::vector<std::string> Captions() const {
@@ -41,11 +50,18 @@ private:
     static int Record(HWND owner, const char* text, const char* caption, UINT style) {
         std::lock_guard<std::mutex> lock(Mutex());
         Boxes().push_back({owner, text ? text : "", caption ? caption : "", style});
-        return IDOK;
+        if (Answers().empty()) return IDOK;
+        int answer = Answers().front();
+        Answers().pop_front();
+        return answer;
     }
     static std::mutex& Mutex() {
         static std::mutex mutex;
         return mutex;
+    }
+    static std::deque<int>& Answers() {
+        static std::deque<int> answers;
+        return answers;
     }
     static std::vector<RecordedMessageBox>& Boxes() {
         static std::vector<RecordedMessageBox> boxes;
