@@ -71,7 +71,9 @@ LRESULT CALLBACK ControlWindow::ControlProc(HWND window, UINT message, WPARAM wP
     if (object) {
         WNDPROC base = object->baseProc ? object->baseProc : &DefWindowProcA;
         LRESULT controlResult = CallWindowProcA(base, window, message, wParam, lParam);
-        object->result = 0;
+        // `result` is left alone: a notification handler of this object may
+        // have set it and then be asking its own control something. It is
+        // cleared where a notification is reflected to the object.
         if (object->Dispatch(window, message, wParam, lParam)) return controlResult;
         if (object->OnMessage(window, message, wParam, lParam)) return 1;
         return controlResult;

@@ -134,7 +134,9 @@ int ListViewCtrl::InsertItem(const LVITEMA* item) {
 }
 
 LRESULT ListViewCtrl::OnNotify(WPARAM, NMHDR* header) {
-    if (!header) return 0;
+    // Only the control's own notifications: its children (the tool tip, a
+    // list view's header) send theirs to it with structures of other types.
+    if (!header || header->hwndFrom != hwnd) return 0;
     switch (header->code) {
     case NM_RDBLCLK: return OnNmRDblClk(header);
     case NM_RCLICK: return OnNmRClick(header);
@@ -242,7 +244,9 @@ BOOL TreeViewCtrl::SetItem(const TVITEMA* item) {
 }
 
 LRESULT TreeViewCtrl::OnNotify(WPARAM, NMHDR* header) {
-    if (!header) return 0;
+    // Only the control's own notifications: its children (the tool tip, a
+    // list view's header) send theirs to it with structures of other types.
+    if (!header || header->hwndFrom != hwnd) return 0;
     switch (header->code) {
     case NM_SETFOCUS: return OnNmSetFocus(header);
     case NM_RETURN: return OnNmReturn(header);
@@ -311,7 +315,9 @@ int TabCtrl::SetCurSel(int index) {
 }
 
 LRESULT TabCtrl::OnNotify(WPARAM, NMHDR* header) {
-    if (!header) return 0;
+    // Only the control's own notifications: its children (the tool tip, a
+    // list view's header) send theirs to it with structures of other types.
+    if (!header || header->hwndFrom != hwnd) return 0;
     switch (header->code) {
     case TCN_SELCHANGING: return OnTcnSelChanging(header);
     case TCN_SELCHANGE: return OnTcnSelChange(header);

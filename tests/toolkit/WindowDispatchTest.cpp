@@ -323,11 +323,17 @@ public:
         result = 1;
         return 1;
     }
+    // Sets its result first and then asks its own control, as a handler
+    // that stops the tree expanding on a double-click does.
     LRESULT OnNmDblClk(NMHDR*) override {
+        ++doubleClicks;
         result = 1;
+        askedSelection = GetSelection();
         return 1;
     }
     int selChanging = 0;
+    int doubleClicks = 0;
+    HTREEITEM askedSelection = nullptr;
     bool veto = false;
 };
 
@@ -389,6 +395,27 @@ TEST_F(TreeFixture, ControlObjectsResultBecomesTheNotificationsReturnValue) {
 
     NMHDR header{tree->Handle(), 100, static_cast<UINT>(NM_DBLCLK)};
     EXPECT_EQ(SendMessageA(parent->Handle(), WM_NOTIFY, 100, reinterpret_cast<LPARAM>(&header)), 1);
+    EXPECT_EQ(tree->doubleClicks, 1);
+    EXPECT_EQ(tree->askedSelection, first);
+}
+
+TEST_F(TreeFixture, NotificationsOfTheControlsChildrenNeverReachItsHandlers) {
+    // A child of the tree (its tool tip, say) notifies the tree itself.
+    HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, tree->Handle(), nullptr, GetInstance(),
+                                 nullptr);
+    ASSERT_TRUE(child);
+    tree->selChanging = 0;
+    std::vector<HWND> senders{child};
+    if (HWND tip = TreeView_GetToolTips(tree->Handle())) senders.push_back(tip);
+    for (HWND sender : senders) {
+        for (UINT code : {static_cast<UINT>(NM_DBLCLK), static_cast<UINT>(TVN_SELCHANGINGA)}) {
+            NMHDR header{sender, 0, code};
+            SendMessageA(tree->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+            EXPECT_EQ(SendMessageA(parent->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header)), 0);
+        }
+    }
+    EXPECT_EQ(tree->doubleClicks, 0);
+    EXPECT_EQ(tree->selChanging, 0);
 }
 
 TEST_F(TreeFixture, WithoutTheControlsVetoTheSelectionMoves) {
