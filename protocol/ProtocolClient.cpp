@@ -56,7 +56,17 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
     }
     socket_->SendText(line, 0);
     result.reply = socket_->ReceiveAll();
+    int receiveError = socket_->ReceiveError();
     socket_->Close();
+
+    if (receiveError != 0) {
+        // The connection failed before the server ended the reply: whatever
+        // arrived may stop anywhere, even inside a field.
+        ErrorText& error = ErrorText::Shared();
+        error.Format(ErrorText::kSystemMessage, receiveError, 0);
+        ShowFailure(error.Text(), failureCaption);
+        return result;
+    }
 
     result.success = IsSuccessReply(result.reply);
     if (!result.success) ShowFailure(Unescape(result.reply).c_str(), failureCaption);

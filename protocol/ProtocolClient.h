@@ -18,6 +18,10 @@ inline constexpr const char* kCaptionGetCategories = "GetScheduleに失敗";
 inline constexpr const char* kCaptionGetDateInfo = "Getに失敗";
 inline constexpr const char* kCaptionSet = "SET失敗";
 
+// Shown when a GET reply that announced its number of record lines brought
+// fewer of them.
+inline constexpr const char* kTextReplyCut = "サーバーからの応答が途中で切れました。";
+
 // A reply and how it was judged.
 struct ExchangeResult {
     std::string reply;
@@ -35,9 +39,10 @@ public:
     int Connect();
     // 1 when the server answered HELLO with a success reply, else 0.
     int Hello();
-    // Sends one request line and reads the reply. A failed connection, an
-    // empty reply or one beginning with "-" fails; the reply is then shown,
-    // unescaped, under `failureCaption`.
+    // Sends one request line and reads the reply. A failed connection, a
+    // failed receive (the system's text for the WinSock error is shown), an
+    // empty reply or one beginning with "-" (the reply is shown, unescaped)
+    // fails; every message is shown under `failureCaption`.
     ExchangeResult Exchange(const std::string& line, const char* failureCaption);
 
     const TcpSocket& Socket() const { return *socket_; }
@@ -45,7 +50,9 @@ public:
 protected:
     // GET of one data set: on a success reply replaces `records` by one
     // zero-filled record per record line, filled by `parse`, in order, and
-    // returns 1. On failure returns 0 and leaves `records` as they were.
+    // returns 1. A success reply that announces more record lines than it
+    // brings is a failure (kTextReplyCut under `failureCaption`). On failure
+    // returns 0 and leaves `records` as they were.
     template <typename Record>
     int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
                      std::vector<std::unique_ptr<Record>>& records, void (*parse)(std::string_view, Record&));
@@ -66,11 +73,17 @@ int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, cons
                                  void (*parse)(std::string_view, Record&)) {
     ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
     if (!result.success) return 0;
-    records.clear();
+    std::vector<std::unique_ptr<Record>> fetched;
     ForEachRecordLine(result.reply, [&](std::string_view line) {
         auto record = std::make_unique<Record>();
         parse(line, *record);
-        records.push_back(std::move(record));
+        fetched.push_back(std::move(record));
     });
+    uint64_t announced = 0;
+    if (ReadAnnouncedRecordCount(result.reply, announced) && fetched.size() < announced) {
+        ShowFailure(kTextReplyCut, failureCaption);
+        return 0;
+    }
+    records = std::move(fetched);
     return 1;
 }

@@ -2,8 +2,6 @@
 
 #include "toolkit/Services.h"
 
-#include <cstring>
-
 namespace {
 
 // The socket that performed WSAStartup; set before any second thread exists.
@@ -55,13 +53,19 @@ int TcpSocket::SendText(const std::string& text, int flags) {
 }
 
 std::string TcpSocket::ReceiveAll() {
+    receiveError_ = 0;
     std::string reply;
-    char buffer[kChunkSize + 1];
+    char buffer[kChunkSize];
     for (;;) {
         int received = Receive(buffer, kChunkSize, 0);
-        if (received <= 0) break;  // orderly close, or an error: judge what came
-        buffer[received] = '\0';
-        reply.append(buffer, std::strlen(buffer));
+        if (received == 0) break;  // orderly close: the reply is whole
+        if (received < 0) {
+            // A reset or any other failure: what came is not the whole reply.
+            int code = WSAGetLastError();
+            receiveError_ = code != 0 ? code : WSAECONNRESET;
+            break;
+        }
+        reply.append(buffer, static_cast<size_t>(received));
     }
     return reply;
 }

@@ -22,9 +22,11 @@ public:
 
     // One send call of the whole text (no terminating zero).
     int SendText(const std::string& text, int flags);
-    // Every byte received until the peer closes or the connection fails, read
-    // 255 bytes at a time; a zero byte ends the rest of its chunk.
+    // Every byte received (zero bytes included) until the peer closes or the
+    // connection fails, read 255 bytes at a time. ReceiveError() then tells
+    // which: 0 after an orderly close, else the WinSock error code.
     std::string ReceiveAll();
+    int ReceiveError() const { return receiveError_; }
 
     SOCKET Handle() const { return handle_; }
     // True for the socket that started WinSock (tests look at this).
@@ -33,4 +35,5 @@ public:
 private:
     WSADATA wsaData_{};
     SOCKET handle_ = 0;
+    int receiveError_ = 0;
 };

@@ -41,14 +41,16 @@ unsigned char DecodeEscapeBytes(std::string_view bytes) {
 std::string Escape(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    // The four passes of the escape rule give the same bytes as one pass:
-    // "+" is escaped first, so no later pass meets an inserted "+" again.
+    // The passes of the escape rule give the same bytes as one pass: "+" is
+    // escaped first, so no later pass meets an inserted "+" again.
     for (char c : text) {
         switch (c) {
         case '+': out += "+2B"; break;
         case '%': out += "+25"; break;
         case ':': out += "+3A"; break;
         case ' ': out += "+20"; break;
+        case '\r': out += "+0D"; break;
+        case '\n': out += "+0A"; break;
         default: out += c; break;
         }
     }
@@ -142,6 +144,23 @@ RecordFields::RecordFields(std::string_view line) {
 
 std::string_view RecordFields::Text(size_t index) const {
     return index < count_ ? fields_[index] : std::string_view();
+}
+
+bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count) {
+    static constexpr std::string_view kCountedStatus = "+OK RDZVP/0.0 ";
+    size_t end = FindLineEnd(reply, 0);
+    std::string_view first = reply.substr(0, end);
+    if (first.substr(0, kCountedStatus.size()) != kCountedStatus) return false;
+    std::string_view digits = first.substr(kCountedStatus.size());
+    if (digits.empty()) return false;
+    uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        unsigned digit = static_cast<unsigned>(c - '0');
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+    }
+    count = value;
+    return true;
 }
 
 std::string BuildGetLine(int dataSet, std::string_view condition) {

@@ -18,8 +18,9 @@ inline constexpr std::string_view kProtocolToken = "RDZVP/0.0";
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kHelloLine = "HELLO RDZVP/0.0\r\n";
 
-// Client to server: "+" "%" ":" " " become "+2B" "+25" "+3A" "+20"; every
-// other byte passes unchanged.
+// Client to server: "+" "%" ":" " " become "+2B" "+25" "+3A" "+20", and CR
+// and LF become "+0D" and "+0A" so that a line break inside a text can never
+// end the request line; every other byte passes unchanged.
 std::string Escape(std::string_view text);
 
 // Server to client: every "+" followed by at least one byte is replaced,
@@ -110,6 +111,12 @@ private:
 inline bool IsSuccessReply(std::string_view reply) {
     return !reply.empty() && reply.front() != '-';
 }
+
+// The number of record lines that a success reply of a GET announces: the
+// reply's first line is exactly "+OK RDZVP/0.0 " followed by decimal digits.
+// Returns false when the first line is anything else (the plain framing,
+// which announces nothing). A count beyond 64 bits reads as the largest value.
+bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count);
 
 // Request lines.
 std::string BuildGetLine(int dataSet, std::string_view condition);

@@ -68,6 +68,67 @@ TEST_F(DataSetReplyTest, FailedScheduleFetchLeavesTheOtherSetsAlone) {
     EXPECT_EQ(peer.Requests().back(), "GET RDZVP/0.0 1 \r\n");
 }
 
+TEST_F(DataSetReplyTest, FailedCategoryFetchEndsTheLoad) {
+    ScriptedPeer peer({
+        Whole(kOk + "DATA:20270101:元日:1:0:e:h\r\n"),
+        Whole(kOk + "DATA:20261201:1:new:5\r\n"),
+        Whole("-ERR+20categories"),
+    });
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleStore store(context);
+    ASSERT_EQ(store.dateInfo.Get(""), 1);
+    EXPECT_EQ(Texts(store, kLoadRefresh),
+              (std::vector<std::string>{"スケジュール を取得中...", "スケジュール を取得中... 完了",
+                                        "スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了"}));
+    EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"GetScheduleに失敗"});
+    EXPECT_EQ(boxes.Shown()[0].text, "-ERR categories");
+    ASSERT_EQ(store.schedules.records.size(), 1u);
+    EXPECT_STREQ(store.schedules.records[0]->text, "new");
+    EXPECT_TRUE(store.categories.records.empty());
+    ASSERT_EQ(store.dateInfo.records.size(), 1u);
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"GET RDZVP/0.0 3 \r\n", "GET RDZVP/0.0 1 \r\n",
+                                                         "GET RDZVP/0.0 2 \r\n"}));
+}
+
+TEST_F(DataSetReplyTest, LoadMasksSendTheirRequestsWithTheirTexts) {
+    const std::string hello = "HELLO RDZVP/0.0\r\n", get1 = "GET RDZVP/0.0 1 \r\n", get2 = "GET RDZVP/0.0 2 \r\n",
+                      get3 = "GET RDZVP/0.0 3 \r\n";
+    struct Case {
+        uint32_t mask;
+        std::vector<std::string> requests;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {0xFFFF,
+         {hello, get1, get2, get3},
+         {"サーバーとの接続を確認中...", "サーバーとの接続を確認中... 完了", "スケジュール を取得中...",
+          "スケジュール を取得中... 完了", "スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了",
+          "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
+        {14,
+         {get1, get2, get3},
+         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "スケジュール区分 を取得中...",
+          "スケジュール区分 を取得中... 完了", "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
+        {10,
+         {get1, get3},
+         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "祝日マスタ を取得中...",
+          "祝日マスタ を取得中... 完了"}},
+        {4, {get2}, {"スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了"}},
+    };
+    for (const Case& c : cases) {
+        // One reply per expected request; a request beyond them gets a
+        // failure reply, which shows as a message box.
+        std::vector<ScriptedPeer::Reply> replies(c.requests.size(), Whole(kOk));
+        replies.push_back(Whole("-unexpected+20request"));
+        ScriptedPeer peer(replies);
+        TestServerContext context("127.0.0.1", peer.Port());
+        ScheduleStore store(context);
+        EXPECT_EQ(Texts(store, c.mask), c.texts) << "mask " << c.mask;
+        for (int i = 0; i < 200 && peer.Requests().size() < c.requests.size(); ++i) Sleep(10);
+        EXPECT_EQ(peer.Requests(), c.requests) << "mask " << c.mask;
+    }
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
 TEST_F(DataSetReplyTest, FailedDateInfoFetchStillEndsAsUsual) {
     ScriptedPeer peer({Whole(kOk), Whole(kOk), Whole("")});
     TestServerContext context("127.0.0.1", peer.Port());
@@ -161,14 +222,14 @@ TEST_F(DataSetReplyTest, SetLinesCarryTheRecordFieldsInWireOrder) {
     genre.level = LEVEL_GENRE;
     genre.parentId = 3;
     CopyToField(genre.name, "A:B");
-    CopyToField(genre.shortName, "A:B");
+    CopyToField(genre.shortName, "A:B\r\n");  // a line break fetched and sent back
     CategorySet(context).Set(genre);
     DateInfoRecord day;
     day.date = 20070101;
     DateInfoSet(context).Set(day);
     ASSERT_TRUE(peer.WaitServed());
     EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"SET RDZVP/0.0 1 2:20061224:7:a+3Ab:3\r\n",
-                                                         "SET RDZVP/0.0 2 1:0:1:3:A+3AB:A+3AB\r\n",
+                                                         "SET RDZVP/0.0 2 1:0:1:3:A+3AB:A+3AB+0D+0A\r\n",
                                                          "SET RDZVP/0.0 3 20070101::0:1\r\n"}));
 }
 

@@ -217,7 +217,7 @@ TEST_F(DataSetTest, TextsRoundTripByteForByte) {
     int32_t genre = AddGenre(Categories()[0]->id, "表示:ソフト 100%");
     const std::string texts[] = {
         "a:b c+d%e",           "10:30 会議 + 50% off", "+2B+20 literally", "表ソ能 \\ '' \"",
-        "ｶﾀｶﾅ half-width", std::string(255, 'x'),
+        "ｶﾀｶﾅ half-width", std::string(255, 'x'), "two\r\nlines\r",
     };
     for (const std::string& text : texts) ASSERT_EQ(AddSchedule(20261210, genre, text), 1) << text;
     ScheduleSet schedules(*context);
@@ -255,33 +255,6 @@ TEST_F(DataSetTest, CountByGenreIncludesBothRangeEnds) {
     EXPECT_EQ(counts, (std::map<int32_t, int32_t>{{a, 2}, {b, 1}}));
     EXPECT_TRUE(schedules.CountByGenre(20270102, 20271231).empty());
     EXPECT_EQ(schedules.CountByGenre(20261130, 20261130), (std::map<int32_t, int32_t>{{a, 1}}));
-}
-
-TEST_F(DataSetTest, LoadMasksRunTheirStepsWithTheirTexts) {
-    ScheduleStore store(*context);
-    struct Case {
-        uint32_t mask;
-        std::vector<std::string> texts;
-    } cases[] = {
-        {0xFFFF,
-         {"サーバーとの接続を確認中...", "サーバーとの接続を確認中... 完了", "スケジュール を取得中...",
-          "スケジュール を取得中... 完了", "スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了",
-          "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
-        {14,
-         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "スケジュール区分 を取得中...",
-          "スケジュール区分 を取得中... 完了", "祝日マスタ を取得中...", "祝日マスタ を取得中... 完了"}},
-        {10,
-         {"スケジュール を取得中...", "スケジュール を取得中... 完了", "祝日マスタ を取得中...",
-          "祝日マスタ を取得中... 完了"}},
-        {4, {"スケジュール区分 を取得中...", "スケジュール区分 を取得中... 完了"}},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> texts;
-        EXPECT_EQ(store.RunLoad(c.mask, [&](const char* text) { texts.push_back(text); }), 0);
-        EXPECT_EQ(texts, c.texts) << "mask " << c.mask;
-    }
-    EXPECT_EQ(store.categories.records.size(), 2u);
-    EXPECT_TRUE(boxes.Shown().empty());
 }
 
 TEST_F(DataSetTest, UnreachableServerEndsTheLoadAfterOneMessage) {

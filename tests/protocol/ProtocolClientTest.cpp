@@ -1,6 +1,7 @@
 // One request and reply through real sockets on 127.0.0.1: the request
 // bytes, how replies are read and judged, and what the user is shown.
 #include "protocol/ProtocolClient.h"
+#include "protocol/ScheduleSet.h"
 #include "protocol/WireFormat.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ScriptedPeer.h"
@@ -51,13 +52,94 @@ TEST_F(ProtocolClientTest, ReplyOverManyChunksArrivesWhole) {
     EXPECT_EQ(result.reply, "+OK\r\n" + body);
 }
 
-TEST_F(ProtocolClientTest, ZeroByteCutsOnlyTheRestOfItsChunk) {
-    ScriptedPeer peer({{"+OK\r\nab\0cd"s, "ef\r\n"}});
+// The system's text for a WinSock error, as the client shows it.
+std::string SystemText(int code) {
+    char text[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x400, text,
+                   sizeof text, nullptr);
+    return text;
+}
+
+TEST_F(ProtocolClientTest, ZeroBytesAreKeptAndEndOnlyTheFieldTheyStandIn) {
+    const std::string reply = "+OK\r\nDATA:20261201:1:a\0b:5\r\nDATA:20261202:2:c:6\r\n"s;
+    // However TCP cuts the bytes, the same two records arrive.
+    ScriptedPeer peer({Whole(reply), {reply.substr(0, 14), reply.substr(14)}, Whole(reply)});
     TestServerContext context("127.0.0.1", peer.Port());
+    for (int split = 0; split < 2; ++split) {
+        ScheduleSet set(context);
+        ASSERT_EQ(set.Get(""), 1);
+        ASSERT_EQ(set.records.size(), 2u) << "split " << split;
+        EXPECT_STREQ(set.records[0]->text, "a");
+        EXPECT_EQ(set.records[0]->genreId, 5);
+        EXPECT_EQ(set.records[1]->date, 20261202);
+        EXPECT_STREQ(set.records[1]->text, "c");
+        EXPECT_EQ(set.records[1]->genreId, 6);
+    }
     ProtocolClient client(context);
-    ExchangeResult result = client.Exchange(BuildGetLine(3, ""), kCaptionGetDateInfo);
+    ExchangeResult result = client.Exchange(BuildGetLine(1, ""), kCaptionGetSchedules);
     EXPECT_TRUE(result.success);
-    EXPECT_EQ(result.reply, "+OK\r\nabef\r\n");
+    EXPECT_EQ(result.reply, reply);
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(ProtocolClientTest, ResetBeforeTheReplyEndsIsAFailedRequest) {
+    ScriptedPeer peer({
+        Whole("+OK\r\nDATA:20261201:7:old:3\r\n"),
+        // Genre 12 was meant; the line breaks off after its first digit.
+        {"+OK\r\nDATA:20261201:7:first:12\r\n", "DATA:20261202:8:second:1", ResetHere()},
+        {"+OK", ResetHere()},
+        {ResetHere()},
+    });
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleSet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_EQ(set.records.size(), 1u);
+    const ScheduleRecord* kept = set.records[0].get();
+
+    EXPECT_EQ(set.Get(""), 0);
+    EXPECT_EQ(set.Set(*kept), 0);
+    EXPECT_EQ(ProtocolClient(context).Hello(), 0);
+    ASSERT_EQ(set.records.size(), 1u);
+    EXPECT_EQ(set.records[0].get(), kept);
+    EXPECT_STREQ(kept->text, "old");
+
+    const std::string reset = SystemText(WSAECONNRESET);
+    ASSERT_FALSE(reset.empty());
+    auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].caption, "GetScheduleに失敗");
+    EXPECT_EQ(shown[1].caption, "SET失敗");
+    EXPECT_EQ(shown[2].caption, "HELLO失敗");
+    for (const auto& box : shown) EXPECT_EQ(box.text, reset);
+    EXPECT_EQ(set.Socket().Handle(), 0u);
+}
+
+TEST_F(ProtocolClientTest, ReplyWithFewerRecordLinesThanAnnouncedFails) {
+    const std::string two = "DATA:20261201:1:a:5\r\nDATA:20261202:2:b:6\r\n";
+    ScriptedPeer peer({
+        Whole("+OK RDZVP/0.0 2\r\n" + two),
+        Whole("+OK RDZVP/0.0 3\r\n" + two),
+        Whole("+OK RDZVP/0.0 99999999999999999999999\r\n" + two),
+        Whole("+OK RDZVP/0.0 3x\r\nDATA:20261203:3:c:7\r\n"),  // no count: the plain framing
+        Whole("+OK RDZVP/0.0 0\r\n"),
+    });
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleSet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_EQ(set.records.size(), 2u);
+    EXPECT_EQ(set.Get(""), 0);
+    EXPECT_EQ(set.Get(""), 0);
+    EXPECT_EQ(set.records.size(), 2u);
+    EXPECT_STREQ(set.records[1]->text, "b");
+    EXPECT_EQ(boxes.Captions(), (std::vector<std::string>{"GetScheduleに失敗", "GetScheduleに失敗"}));
+    EXPECT_EQ(boxes.Shown()[0].text, "サーバーからの応答が途中で切れました。");
+
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_EQ(set.records.size(), 1u);
+    EXPECT_STREQ(set.records[0]->text, "c");
+    ASSERT_EQ(set.Get(""), 1);
+    EXPECT_TRUE(set.records.empty());
+    EXPECT_EQ(boxes.Shown().size(), 2u);
 }
 
 TEST_F(ProtocolClientTest, EmptyReplyFailsWithAnEmptyMessage) {
@@ -117,10 +199,7 @@ TEST_F(ProtocolClientTest, RefusedConnectionShowsTheSystemText) {
     auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Connect失敗");
-    char refused[1024] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, WSAECONNREFUSED, 0x400,
-                   refused, sizeof refused, nullptr);
-    EXPECT_EQ(shown[0].text, refused);
+    EXPECT_EQ(shown[0].text, SystemText(WSAECONNREFUSED));
     EXPECT_FALSE(shown[0].text.empty());
     EXPECT_EQ(client.Socket().Handle(), 0u);
 }

@@ -15,7 +15,9 @@ TEST(EscapeTest, EscapesTheFourBytesAndNothingElse) {
     EXPECT_EQ(Escape("50%"), "50+25");
     EXPECT_EQ(Escape("10:30"), "10+3A30");
     EXPECT_EQ(Escape("+%: "), "+2B+25+3A+20");
-    EXPECT_EQ(Escape("it's \\ \r\n"), "it's+20\\+20\r\n");
+    EXPECT_EQ(Escape("it's \\ \t"), "it's+20\\+20\t");
+    // A line break inside a text must not end the request line.
+    EXPECT_EQ(Escape("a\r\nb\n"), "a+0D+0Ab+0A");
     EXPECT_EQ(Escape("会議室"), "会議室");  // double-byte characters pass unchanged
 }
 
@@ -91,6 +93,20 @@ TEST(FramingTest, JudgesReplies) {
     EXPECT_FALSE(IsSuccessReply(""));
     EXPECT_FALSE(IsSuccessReply("-"));
     EXPECT_FALSE(IsSuccessReply("-ERR"));
+
+    // The number of record lines, where the status line names one.
+    uint64_t count = 7;
+    EXPECT_TRUE(ReadAnnouncedRecordCount("+OK RDZVP/0.0 12\r\nDATA:1\r\n", count));
+    EXPECT_EQ(count, 12u);
+    EXPECT_TRUE(ReadAnnouncedRecordCount("+OK RDZVP/0.0 0", count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(ReadAnnouncedRecordCount("+OK RDZVP/0.0 123456789012345678901234567890\r\n", count));
+    EXPECT_EQ(count, UINT64_MAX);
+    for (const char* plain : {"+OK RDZVP/0.0\r\n12\r\n", "+OK RDZVP/0.0 \r\n", "+OK RDZVP/0.0 1 2\r\n",
+                              "+OK RDZVP/0.0 -1\r\n", "+OK RDZVP/0.0 +1\r\n", " +OK RDZVP/0.0 1\r\n",
+                              "+OK RDZVP/0.1 1\r\n", "+OK RDZVP/0.0  1\r\n", ""}) {
+        EXPECT_FALSE(ReadAnnouncedRecordCount(plain, count)) << plain;
+    }
 }
 
 TEST(RequestLineTest, BuildsTheExactBytes) {
@@ -136,7 +152,16 @@ TEST(RecordCodecTest, ShortLinesReadZeroAndEmptyAndLongLinesAreCut) {
     EXPECT_EQ(day.holiday, 0);
 }
 
-TEST(RecordCodecTest, ParsesCategoryLines) {
+TEST(RecordCodecTest, ParsesCategoryAndDateInfoLines) {
+    DateInfoRecord day;
+    ParseDateInfoRecord("DATA:20070101:+8C+B3+93+FA:1:7:2006/12/24+2010+3A00:pc2", day);
+    EXPECT_EQ(day.date, 20070101);
+    EXPECT_STREQ(day.name, "元日");
+    EXPECT_EQ(day.holiday, 1);
+    EXPECT_EQ(day.aux, 7);
+    EXPECT_STREQ(day.entered, "2006/12/24 10:00");
+    EXPECT_STREQ(day.host, "pc2");
+
     CategoryRecord record;
     ParseCategoryRecord("DATA:12:1:3:A+3AB:AB:2:2006/12/24+2010+3A00:pc1", record);
     EXPECT_EQ(record.id, 12);

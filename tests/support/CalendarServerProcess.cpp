@@ -86,8 +86,13 @@ bool RunShell(const std::string& script, unsigned timeoutMs) {
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return false;
     }
-    if (process.hThread) CloseHandle(process.hThread);
-    if (process.hProcess) CloseHandle(process.hProcess);
+    // For a Unix program Wine gives no process handle and leaves no valid
+    // thread handle either: closing that value would close some other handle
+    // of this process (a socket's wait event, say).
+    if (process.hProcess) {
+        if (process.hThread) CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::string windowsDone = WindowsPathOf(done);

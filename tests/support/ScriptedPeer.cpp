@@ -62,13 +62,24 @@ void ScriptedPeer::Serve() {
             if (received <= 0) break;
             request.append(buffer, static_cast<size_t>(received));
         }
+        bool reset = false;
         for (const std::string& piece : reply) {
+            if (piece == ResetHere()) {
+                reset = true;
+                break;
+            }
             send(client, piece.data(), static_cast<int>(piece.size()), 0);
             if (reply.size() > 1) Sleep(20);  // let the client read each piece on its own
         }
-        shutdown(client, 1);  // SD_SEND: the reply ends here
-        // The client closes once it has read everything: recv gives 0.
-        int tail = recv(client, buffer, sizeof buffer, 0);
+        int tail = -1;
+        if (reset) {
+            linger abort{1, 0};  // closing with a zero linger time sends a reset
+            setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        } else {
+            shutdown(client, 1);  // SD_SEND: the reply ends here
+            // The client closes once it has read everything: recv gives 0.
+            tail = recv(client, buffer, sizeof buffer, 0);
+        }
         closesocket(client);
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);

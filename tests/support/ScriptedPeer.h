@@ -1,6 +1,7 @@
 // A real TCP peer on 127.0.0.1 for protocol tests: for each scripted reply
 // it accepts one connection, records the request bytes up to the first CR LF,
-// answers with the scripted bytes (in the given pieces) and closes.
+// answers with the scripted bytes (in the given pieces) and closes, or resets
+// the connection where a reply says so.
 #pragma once
 
 #include <winsock.h>
@@ -46,6 +47,13 @@ private:
 
 // A reply as one piece.
 inline ScriptedPeer::Reply Whole(const std::string& bytes) { return {bytes}; }
+
+// A piece that is not sent: the peer resets the connection there instead of
+// closing it normally (the pieces after it are dropped).
+inline const std::string& ResetHere() {
+    static const std::string marker("\0reset the connection\0", 22);
+    return marker;
+}
 
 // A port on 127.0.0.1 where nothing listens (bound, then released).
 unsigned short UnusedPort();
