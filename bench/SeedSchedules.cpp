@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        CalendarStore store(argv[1]);
+        std::unique_ptr<CalendarStore> opened = OpenCalendarStore(argv[1]);
+        CalendarStore& store = *opened;
         ChangeStamp stamp = StampNow("192.168.10.21");
         int32_t category = store.AddCategory("業務", "業務", stamp);
         const char* const genreNames[] = {"会議", "出張", "私用", "Event"};

@@ -491,7 +491,7 @@ void CalendarServer::FinishWriting(Writing writing, Clock::time_point now) {
 void CalendarServer::WorkerMain() {
     std::unique_ptr<CalendarStore> store;
     try {
-        store = std::make_unique<CalendarStore>(options_.databasePath);
+        store = OpenCalendarStore(options_.databasePath);
     } catch (const std::exception& error) {
         RequestLog::Note(std::string("worker cannot open the database: ") + error.what());
     }

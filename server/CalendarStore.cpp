@@ -1,62 +1,14 @@
 #include "server/CalendarStore.h"
 
-#include "protocol/Records.h"
-#include "protocol/WireFormat.h"
-#include "server/ReplyFormat.h"
+#include "server/Postgres.h"
+#include "server/PostgresCalendarStore.h"
+#include "server/Sqlite.h"
+#include "server/SqliteCalendarStore.h"
 
 #include <sqlite3.h>
 
-#include <climits>
 #include <cstdio>
 #include <ctime>
-#include <unordered_map>
-
-namespace {
-
-const char* const kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS categories (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    level INTEGER NOT NULL,
-    parent_id INTEGER NOT NULL DEFAULT 0,
-    name BLOB NOT NULL,
-    short_name BLOB NOT NULL,
-    edit_state INTEGER NOT NULL DEFAULT 0,
-    entered TEXT NOT NULL,
-    host TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS schedules (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    date INTEGER NOT NULL,
-    text BLOB NOT NULL,
-    genre_id INTEGER NOT NULL REFERENCES categories(id),
-    aux INTEGER NOT NULL DEFAULT 0,
-    entered TEXT NOT NULL,
-    host TEXT NOT NULL);
-CREATE INDEX IF NOT EXISTS schedules_by_date ON schedules(date, id);
-CREATE INDEX IF NOT EXISTS schedules_by_genre ON schedules(genre_id);
-CREATE TABLE IF NOT EXISTS date_info (
-    date INTEGER PRIMARY KEY,
-    name BLOB NOT NULL,
-    holiday INTEGER NOT NULL,
-    aux INTEGER NOT NULL DEFAULT 1,
-    entered TEXT NOT NULL,
-    host TEXT NOT NULL);
-CREATE TABLE IF NOT EXISTS data_versions (
-    data_set INTEGER PRIMARY KEY,
-    version INTEGER NOT NULL);
-INSERT OR IGNORE INTO data_versions (data_set, version) VALUES (1, 0), (2, 0), (3, 0);
-)sql";
-
-// Every change to a data set's table, by whatever writes the file, moves
-// the data set's counter on in the same transaction.
-const char* const kVersionTriggers[][2] = {{"schedules", "1"}, {"categories", "2"}, {"date_info", "3"}};
-
-Failure NoSuchGenre(int32_t genreId) {
-    if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
-    return MakeFailure("no-such-genre", "ジャンル(id " + FormatInt(genreId) +
-                                            ")がありません。ほかの人が削除した可能性があります");
-}
-
-}  // namespace
 
 ChangeStamp StampNow(const std::string& host) {
     std::time_t now = std::time(nullptr);
@@ -68,435 +20,51 @@ ChangeStamp StampNow(const std::string& host) {
     return ChangeStamp{text, host};
 }
 
-struct CalendarStore::Statements {
-    explicit Statements(SqliteConnection& db)
-        : selectSchedules(db,
-                          "SELECT date, id, text, genre_id, aux, entered, host FROM schedules"
-                          " ORDER BY date, id"),
-          selectNames(db, "SELECT id, parent_id, short_name FROM categories"),
-          selectCategories(db,
-                           "SELECT id, level, parent_id, name, short_name, edit_state, entered, host"
-                           " FROM categories ORDER BY id"),
-          selectDateInfo(db, "SELECT date, name, holiday, aux, entered, host FROM date_info ORDER BY date"),
-          selectLevel(db, "SELECT level FROM categories WHERE id = ?1"),
-          scheduleExists(db, "SELECT 1 FROM schedules WHERE id = ?1"),
-          insertSchedule(db,
-                         "INSERT INTO schedules (date, text, genre_id, aux, entered, host)"
-                         " VALUES (?1, ?2, ?3, 0, ?4, ?5)"),
-          updateSchedule(db,
-                         "UPDATE schedules SET date = ?2, text = ?3, genre_id = ?4, entered = ?5, host = ?6"
-                         " WHERE id = ?1"),
-          deleteSchedule(db, "DELETE FROM schedules WHERE id = ?1"),
-          countGenreSchedules(db, "SELECT COUNT(*) FROM schedules WHERE genre_id = ?1"),
-          insertCategory(db,
-                         "INSERT INTO categories (level, parent_id, name, short_name, edit_state, entered, host)"
-                         " VALUES (?1, ?2, ?3, ?4, 0, ?5, ?6)"),
-          updateGenre(db,
-                      "UPDATE categories SET parent_id = ?2, name = ?3, short_name = ?4, entered = ?5, host = ?6"
-                      " WHERE id = ?1"),
-          deleteCategory(db, "DELETE FROM categories WHERE id = ?1"),
-          upsertDateInfo(db,
-                         "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
-                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
-                         " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = excluded.holiday,"
-                         " aux = excluded.aux, entered = excluded.entered, host = excluded.host"),
-          fillHoliday(db,
-                      "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
-                      " VALUES (?1, ?2, 1, 1, ?3, ?4)"
-                      " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = 1,"
-                      " entered = excluded.entered, host = excluded.host"
-                      " WHERE length(date_info.name) = 0"),
-          countSchedules(db, "SELECT COUNT(*) FROM schedules"),
-          countCategories(db, "SELECT COUNT(*) FROM categories"),
-          selectVersions(db, "SELECT data_set, version FROM data_versions") {}
-
-    SqliteStatement selectSchedules;
-    SqliteStatement selectNames;
-    SqliteStatement selectCategories;
-    SqliteStatement selectDateInfo;
-    SqliteStatement selectLevel;
-    SqliteStatement scheduleExists;
-    SqliteStatement insertSchedule;
-    SqliteStatement updateSchedule;
-    SqliteStatement deleteSchedule;
-    SqliteStatement countGenreSchedules;
-    SqliteStatement insertCategory;
-    SqliteStatement updateGenre;
-    SqliteStatement deleteCategory;
-    SqliteStatement upsertDateInfo;
-    SqliteStatement fillHoliday;
-    SqliteStatement countSchedules;
-    SqliteStatement countCategories;
-    SqliteStatement selectVersions;
-};
-
-// Resets a cached statement when the caller is done with it, also on errors.
-class StatementUse {
-public:
-    explicit StatementUse(SqliteStatement& statement) : statement_(statement) {}
-    ~StatementUse() { statement_.Reset(); }
-    StatementUse(const StatementUse&) = delete;
-    StatementUse& operator=(const StatementUse&) = delete;
-    SqliteStatement* operator->() { return &statement_; }
-
-private:
-    SqliteStatement& statement_;
-};
-
-CalendarStore::CalendarStore(const std::string& path) : connection_(path, true) {
-    // A writer waits for another writer's transaction instead of failing.
-    connection_.Execute("PRAGMA busy_timeout = 10000");
-    connection_.Execute("PRAGMA journal_mode = WAL");
-    // Every answered SET is on disk: the WAL is synced at each commit.
-    connection_.Execute("PRAGMA synchronous = FULL");
-    connection_.Execute("PRAGMA foreign_keys = ON");
-    CreateSchema();
-    statements_ = std::make_unique<Statements>(connection_);
-    sqlite3_progress_handler(connection_.Handle(), 10000, &CalendarStore::OnProgress, this);
+bool IsPostgresLocation(const std::string& location) {
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
 }
 
-CalendarStore::~CalendarStore() = default;
-
-std::string CalendarStore::JournalMode() {
-    SqliteStatement query(connection_, "PRAGMA journal_mode");
-    return query.Step() ? std::string(query.Bytes(0)) : std::string();
+std::unique_ptr<CalendarStore> OpenCalendarStore(const std::string& location) {
+    if (IsPostgresLocation(location)) return std::make_unique<PostgresCalendarStore>(location);
+    return std::make_unique<SqliteCalendarStore>(location);
 }
-
-int CalendarStore::SynchronousLevel() {
-    SqliteStatement query(connection_, "PRAGMA synchronous");
-    return query.Step() ? static_cast<int>(query.Int(0)) : -1;
-}
-
-void CalendarStore::CreateSchema() {
-    SqliteWriteTransaction transaction(connection_);
-    connection_.Execute(kSchema);
-    for (const auto& table : kVersionTriggers) {
-        for (const char* change : {"INSERT", "UPDATE", "DELETE"}) {
-            std::string sql = std::string("CREATE TRIGGER IF NOT EXISTS ") + table[0] + "_" + change +
-                              "_version AFTER " + change + " ON " + table[0] +
-                              " BEGIN UPDATE data_versions SET version = version + 1 WHERE data_set = " + table[1] +
-                              "; END";
-            connection_.Execute(sql.c_str());
-        }
-    }
-    transaction.Commit();
-}
-
-StoreVersion CalendarStore::Version() {
-    StoreVersion version{};
-    StatementUse rows(statements_->selectVersions);
-    while (rows->Step()) {
-        int64_t dataSet = rows->Int(0);
-        if (dataSet >= 1 && dataSet <= 3) version[static_cast<size_t>(dataSet - 1)] = rows->Int(1);
-    }
-    return version;
-}
-
-int CalendarStore::OnProgress(void* store) {
-    WorkBudget* budget = static_cast<CalendarStore*>(store)->budget_;
-    return budget && budget->Exhausted() ? 1 : 0;
-}
-
-// Puts a budget in force for SQLite's own work while a GET runs.
-class CalendarStore::BudgetInForce {
-public:
-    BudgetInForce(CalendarStore& store, WorkBudget& budget) : store_(store) { store_.budget_ = &budget; }
-    ~BudgetInForce() { store_.budget_ = nullptr; }
-    BudgetInForce(const BudgetInForce&) = delete;
-    BudgetInForce& operator=(const BudgetInForce&) = delete;
-
-private:
-    CalendarStore& store_;
-};
 
 namespace {
 
-// How often (in rows) a GET checks its budget.
-constexpr size_t kRowsPerCheck = 256;
+Failure Busy() {
+    return MakeFailure("busy", "サーバーが混み合っています。しばらくしてからやり直してください");
+}
+
+Failure DiskFull() {
+    return MakeFailure("disk-full", "サーバーのディスクがいっぱいで保存できません");
+}
+
+// The tag carries the database's own words for the administrator's log.
+Failure DatabaseFailure(const std::string& what) {
+    return MakeFailure("database: " + what, "サーバーのデータベースでエラーが起きました。管理者に連絡してください");
+}
 
 }  // namespace
 
-size_t CalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) {
-    BudgetInForce inForce(*this, budget);
-    // Categories and genres are few: join their names in memory, from the
-    // same snapshot as the schedules.
-    std::optional<SqliteReadTransaction> snapshot;
-    if (!connection_.InTransaction()) snapshot.emplace(connection_);
-    struct Names {
-        int32_t parentId = 0;
-        std::string shortName;
-    };
-    std::unordered_map<int32_t, Names> names;
-    {
-        StatementUse rows(statements_->selectNames);
-        while (rows->Step()) {
-            names[static_cast<int32_t>(rows->Int(0))] =
-                Names{static_cast<int32_t>(rows->Int(1)), std::string(rows->Bytes(2))};
-        }
-    }
-    auto find = [&names](int32_t id) -> const Names* {
-        auto found = names.find(id);
-        return found == names.end() ? nullptr : &found->second;
-    };
-
-    size_t lines = 0;
-    size_t rowsSeen = 0;
-    StatementUse rows(statements_->selectSchedules);
-    while (rows->Step()) {
-        if (++rowsSeen % kRowsPerCheck == 0) budget.Check(reply.capacity());
-        auto genreId = static_cast<int32_t>(rows->Int(3));
-        const Names* genre = find(genreId);
-        const Names* category = genre ? find(genre->parentId) : nullptr;
-        int32_t categoryId = genre ? genre->parentId : 0;
-        std::string_view text = rows->Bytes(2);
-        if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) continue;
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Int(rows->Int(1))
-            .Text(text)
-            .Int(genreId)
-            .Int(rows->Int(4))
-            .Text(rows->Bytes(5))
-            .Text(rows->Bytes(6))
-            .Text(genre ? std::string_view(genre->shortName) : std::string_view())
-            .Text(category ? std::string_view(category->shortName) : std::string_view())
-            .End();
-        ++lines;
-    }
-    return lines;
+bool IsStoreInterruption(const std::exception& error) {
+    if (const auto* sqlite = dynamic_cast<const SqliteError*>(&error)) return (sqlite->Code() & 0xFF) == SQLITE_INTERRUPT;
+    if (const auto* postgres = dynamic_cast<const PgError*>(&error)) return postgres->State() == "57014";
+    return false;
 }
 
-size_t CalendarStore::AppendCategories(std::string& reply, WorkBudget& budget) {
-    BudgetInForce inForce(*this, budget);
-    size_t lines = 0;
-    StatementUse rows(statements_->selectCategories);
-    while (rows->Step()) {
-        if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Int(rows->Int(1))
-            .Int(rows->Int(2))
-            .Text(rows->Bytes(3))
-            .Text(rows->Bytes(4))
-            .Int(rows->Int(5))
-            .Text(rows->Bytes(6))
-            .Text(rows->Bytes(7))
-            .End();
-        ++lines;
+std::optional<Failure> StoreFailure(const std::exception& error) {
+    if (const auto* sqlite = dynamic_cast<const SqliteError*>(&error)) {
+        int primary = sqlite->Code() & 0xFF;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return Busy();
+        if (primary == SQLITE_FULL) return DiskFull();
+        return DatabaseFailure(sqlite->what());
     }
-    return lines;
-}
-
-size_t CalendarStore::AppendDateInfo(std::string& reply, WorkBudget& budget) {
-    BudgetInForce inForce(*this, budget);
-    size_t lines = 0;
-    StatementUse rows(statements_->selectDateInfo);
-    while (rows->Step()) {
-        if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Text(rows->Bytes(1))
-            .Int(rows->Int(2))
-            .Int(rows->Int(3))
-            .Text(rows->Bytes(4))
-            .Text(rows->Bytes(5))
-            .End();
-        ++lines;
+    if (const auto* postgres = dynamic_cast<const PgError*>(&error)) {
+        const std::string& state = postgres->State();
+        // Serialization failure, deadlock, lock not available.
+        if (state == "40001" || state == "40P01" || state == "55P03") return Busy();
+        if (state == "53100") return DiskFull();
+        return DatabaseFailure(postgres->what());
     }
-    return lines;
-}
-
-std::optional<int64_t> CalendarStore::LevelOf(int32_t id) {
-    StatementUse query(statements_->selectLevel);
-    query->BindInt(1, id);
-    if (!query->Step()) return std::nullopt;
-    return query->Int(0);
-}
-
-int32_t CalendarStore::CheckedNewId() {
-    int64_t id = connection_.LastInsertId();
-    // The protocol carries ids as signed 32-bit integers.
-    if (id <= 0 || id > INT32_MAX) throw SqliteError(0, "record ids exhausted");
-    return static_cast<int32_t>(id);
-}
-
-std::optional<Failure> CalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    SqliteWriteTransaction transaction(connection_);
-    if (change.op == OP_DELETE) {
-        // Deleting a schedule someone else already deleted leaves what the
-        // user wanted: no schedule with that id.
-        StatementUse remove(statements_->deleteSchedule);
-        remove->BindInt(1, change.id).Run();
-        transaction.Commit();
-        return std::nullopt;
-    }
-    bool adding = change.op == OP_ADD || change.id == 0;
-    if (!adding) {
-        StatementUse exists(statements_->scheduleExists);
-        exists->BindInt(1, change.id);
-        if (!exists->Step()) {
-            return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
-                                                       ")がありません。ほかの人が削除した可能性があります");
-        }
-    }
-    std::optional<int64_t> level = change.genreId == 0 ? std::nullopt : LevelOf(change.genreId);
-    if (!level || *level != LEVEL_GENRE) return NoSuchGenre(change.genreId);
-    if (adding) {
-        StatementUse insert(statements_->insertSchedule);
-        insert->BindInt(1, change.date)
-            .BindBytes(2, change.text)
-            .BindInt(3, change.genreId)
-            .BindText(4, stamp.entered)
-            .BindText(5, stamp.host)
-            .Run();
-        CheckedNewId();
-    } else {
-        StatementUse update(statements_->updateSchedule);
-        update->BindInt(1, change.id)
-            .BindInt(2, change.date)
-            .BindBytes(3, change.text)
-            .BindInt(4, change.genreId)
-            .BindText(5, stamp.entered)
-            .BindText(6, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
     return std::nullopt;
-}
-
-std::optional<Failure> CalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    SqliteWriteTransaction transaction(connection_);
-    // An add gets a new id; the id it carries means nothing.
-    bool adding = change.op == OP_ADD || change.id == 0;
-    std::optional<int64_t> level = adding ? std::nullopt : LevelOf(change.id);
-    if (level && *level != LEVEL_GENRE) {
-        return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
-                                              " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
-    }
-    if (change.op == OP_DELETE) {
-        if (!level) return std::nullopt;  // already gone: nothing left to delete
-        StatementUse count(statements_->countGenreSchedules);
-        count->BindInt(1, change.id);
-        count->Step();
-        int64_t schedules = count->Int(0);
-        if (schedules > 0) {
-            return MakeFailure("genre-in-use", "このジャンルにはスケジュールが " +
-                                                   FormatInt(static_cast<int32_t>(schedules)) +
-                                                   " 件登録されているため削除できません");
-        }
-        StatementUse remove(statements_->deleteCategory);
-        remove->BindInt(1, change.id).Run();
-        transaction.Commit();
-        return std::nullopt;
-    }
-    if (!adding && !level) {
-        return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
-                                                ")がありません。ほかの人が削除した可能性があります");
-    }
-    std::optional<int64_t> parentLevel = change.parentId == 0 ? std::nullopt : LevelOf(change.parentId);
-    if (!parentLevel || *parentLevel != LEVEL_CATEGORY) {
-        return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
-                                                   ")がありません");
-    }
-    if (adding) {
-        InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
-    } else {
-        StatementUse update(statements_->updateGenre);
-        update->BindInt(1, change.id)
-            .BindInt(2, change.parentId)
-            .BindBytes(3, change.name)
-            .BindBytes(4, change.shortName)
-            .BindText(5, stamp.entered)
-            .BindText(6, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
-    return std::nullopt;
-}
-
-std::optional<Failure> CalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    StatementUse upsert(statements_->upsertDateInfo);
-    upsert->BindInt(1, change.date)
-        .BindBytes(2, change.name)
-        .BindInt(3, change.holiday)
-        .BindInt(4, change.aux)
-        .BindText(5, stamp.entered)
-        .BindText(6, stamp.host)
-        .Run();
-    transaction.Commit();
-    return std::nullopt;
-}
-
-int32_t CalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
-                                            const std::string& shortName, const ChangeStamp& stamp) {
-    StatementUse insert(statements_->insertCategory);
-    insert->BindInt(1, level)
-        .BindInt(2, parentId)
-        .BindBytes(3, name)
-        .BindBytes(4, shortName)
-        .BindText(5, stamp.entered)
-        .BindText(6, stamp.host)
-        .Run();
-    return CheckedNewId();
-}
-
-int32_t CalendarStore::AddCategory(const std::string& name, const std::string& shortName,
-                                   const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int32_t id = InsertCategoryRecord(LEVEL_CATEGORY, 0, name, shortName, stamp);
-    transaction.Commit();
-    return id;
-}
-
-int32_t CalendarStore::AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                                const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int32_t id = InsertCategoryRecord(LEVEL_GENRE, categoryId, name, shortName, stamp);
-    transaction.Commit();
-    return id;
-}
-
-void CalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    for (const ScheduleRow& row : rows) {
-        StatementUse insert(statements_->insertSchedule);
-        insert->BindInt(1, row.date)
-            .BindBytes(2, row.text)
-            .BindInt(3, row.genreId)
-            .BindText(4, stamp.entered)
-            .BindText(5, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
-}
-
-int CalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int written = 0;
-    for (const HolidayRow& holiday : holidays) {
-        StatementUse fill(statements_->fillHoliday);
-        fill->BindInt(1, holiday.date)
-            .BindBytes(2, holiday.name)
-            .BindText(3, stamp.entered)
-            .BindText(4, stamp.host)
-            .Run();
-        written += connection_.Changes();
-    }
-    transaction.Commit();
-    return written;
-}
-
-int64_t CalendarStore::CountSchedules() {
-    StatementUse count(statements_->countSchedules);
-    count->Step();
-    return count->Int(0);
-}
-
-int64_t CalendarStore::CountCategories() {
-    StatementUse count(statements_->countCategories);
-    count->Step();
-    return count->Int(0);
 }

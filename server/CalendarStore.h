@@ -1,12 +1,13 @@
-// The server's three data sets in one SQLite database: schedules, the
-// categories with their genres, and the date-information master. Each
-// worker thread owns one store (one connection); reads run side by side in
-// WAL mode, writes are serialized by SQLite, each SET in one transaction.
+// The server's three data sets (schedules, the categories with their genres,
+// the date-information master) behind one interface, kept by one of two
+// engines: a SQLite file (the default) or a PostgreSQL database that several
+// server processes share. Each worker thread owns one store (one
+// connection); each SET is one transaction, and writes are serialized so a
+// check and the change it guards see the same data.
 #pragma once
 
 #include "server/Outcome.h"
 #include "server/RequestParser.h"
-#include "server/Sqlite.h"
 #include "server/StoreVersion.h"
 #include "server/WorkBudget.h"
 
@@ -38,73 +39,102 @@ struct HolidayRow {
     std::string name;
 };
 
+// Everything a calendar holds, record for record, for moving it from one
+// engine to the other with its ids.
+struct CalendarContents {
+    struct Category {
+        int32_t id = 0, level = 0, parentId = 0, editState = 0;
+        std::string name, shortName, entered, host;
+    };
+    struct Schedule {
+        int32_t id = 0, date = 0, genreId = 0, aux = 0;
+        std::string text, entered, host;
+    };
+    struct DateInfo {
+        int32_t date = 0, holiday = 0, aux = 0;
+        std::string name, entered, host;
+    };
+    std::vector<Category> categories;
+    std::vector<Schedule> schedules;
+    std::vector<DateInfo> dateInfo;
+    // The highest ids ever given out (deleted records' ids are not reused).
+    int64_t lastCategoryId = 0;
+    int64_t lastScheduleId = 0;
+};
+
 class CalendarStore {
 public:
-    // Opens the database at `path`, creating the file and the tables when
-    // they do not exist yet.
-    explicit CalendarStore(const std::string& path);
-    ~CalendarStore();
+    virtual ~CalendarStore() = default;
+    CalendarStore() = default;
     CalendarStore(const CalendarStore&) = delete;
     CalendarStore& operator=(const CalendarStore&) = delete;
-
-    // How this connection commits: the journal mode ("wal") and the
-    // synchronous level (2 = FULL: a commit is on disk before it returns).
-    std::string JournalMode();
-    int SynchronousLevel();
 
     // A consistent view for several reads (the version and a GET), held
     // while the object lives.
     class ReadSnapshot {
     public:
-        explicit ReadSnapshot(CalendarStore& store) : transaction_(store.connection_) {}
+        explicit ReadSnapshot(CalendarStore& store) : store_(store) { store_.BeginRead(); }
+        ~ReadSnapshot() { store_.EndRead(); }
+        ReadSnapshot(const ReadSnapshot&) = delete;
+        ReadSnapshot& operator=(const ReadSnapshot&) = delete;
 
     private:
-        SqliteReadTransaction transaction_;
+        CalendarStore& store_;
     };
 
-    // The change counters of the data sets; moved on by every committed
-    // change, from this process or any other.
-    StoreVersion Version();
+    // Where the data lives, for the log (never a password).
+    virtual std::string Describe() = 0;
+    // How commits reach the disk, e.g. "journal_mode=wal synchronous=2".
+    virtual std::string CommitDurability() = 0;
+
+    // The change counters of the data sets, kept in the database itself:
+    // moved on by every committed change, from this process or any other.
+    virtual StoreVersion Version() = 0;
 
     // GET: appends one record line per record to `reply`; returns the
     // number of lines appended. The budget is checked as rows go by; when it
     // runs out, WorkStopped is thrown and `reply` is partial.
-    size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget);
-    size_t AppendCategories(std::string& reply, WorkBudget& budget);
-    size_t AppendDateInfo(std::string& reply, WorkBudget& budget);
+    virtual size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) = 0;
+    virtual size_t AppendCategories(std::string& reply, WorkBudget& budget) = 0;
+    virtual size_t AppendDateInfo(std::string& reply, WorkBudget& budget) = 0;
 
     // SET: applies one checked change in one transaction; on failure
     // nothing is stored and the failure says why.
-    std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp);
-    std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp);
-    std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp);
+    virtual std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) = 0;
+    virtual std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) = 0;
+    virtual std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) = 0;
 
     // Administration, each in one transaction. Return the new ids.
-    int32_t AddCategory(const std::string& name, const std::string& shortName, const ChangeStamp& stamp);
-    int32_t AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                     const ChangeStamp& stamp);
-    void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp);
+    virtual int32_t AddCategory(const std::string& name, const std::string& shortName, const ChangeStamp& stamp) = 0;
+    virtual int32_t AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
+                             const ChangeStamp& stamp) = 0;
+    virtual void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) = 0;
     // Names each holiday unless the day already has a name; returns the
     // number of days written.
-    int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp);
+    virtual int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) = 0;
 
-    int64_t CountSchedules();
-    int64_t CountCategories();
+    virtual int64_t CountSchedules() = 0;
+    virtual int64_t CountCategories() = 0;
 
-private:
-    void CreateSchema();
-    // Level of the category record `id`, or nullopt when there is none.
-    std::optional<int64_t> LevelOf(int32_t id);
-    int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
-                                 const std::string& shortName, const ChangeStamp& stamp);
-    int32_t CheckedNewId();
+    // Every record, from one snapshot.
+    virtual CalendarContents Export() = 0;
+    // Writes `contents` into this empty store in one transaction, ids kept;
+    // later additions get ids above the highest ever given out.
+    virtual void Import(const CalendarContents& contents) = 0;
 
-    // SQLite calls back while it works; a run-out budget interrupts it.
-    static int OnProgress(void* store);
-    class BudgetInForce;
-
-    SqliteConnection connection_;
-    WorkBudget* budget_ = nullptr;  // of the GET running now
-    struct Statements;
-    std::unique_ptr<Statements> statements_;
+protected:
+    virtual void BeginRead() = 0;
+    virtual void EndRead() = 0;
 };
+
+// Whether `location` names a PostgreSQL database rather than a SQLite file.
+bool IsPostgresLocation(const std::string& location);
+
+// Opens the store at `location` (a file path or a postgresql:// URI),
+// creating the file and the tables when they do not exist yet.
+std::unique_ptr<CalendarStore> OpenCalendarStore(const std::string& location);
+
+// Whether `error` is the database cutting work short for a run-out budget.
+bool IsStoreInterruption(const std::exception& error);
+// A store error as a reply failure, or nullopt when `error` is no store error.
+std::optional<Failure> StoreFailure(const std::exception& error);

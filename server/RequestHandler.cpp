@@ -3,8 +3,6 @@
 #include "protocol/Records.h"
 #include "server/ReplyFormat.h"
 
-#include <sqlite3.h>
-
 #include <new>
 
 namespace {
@@ -107,26 +105,15 @@ HandledRequest RequestHandler::Handle(std::string_view line, const std::string& 
         return HandledRequest{ReplyBytes(std::string(kSuccessStatusLine)), kind, "ok"};
     } catch (const WorkStopped& stopped) {
         return FailureReply(kind, StoppedFailure(stopped));
-    } catch (const SqliteError& error) {
-        int primary = error.Code() & 0xFF;
-        if (primary == SQLITE_INTERRUPT) {
+    } catch (const std::bad_alloc&) {
+        return FailureReply(kind, MakeFailure("out-of-memory", "サーバーのメモリが足りません"));
+    } catch (const std::exception& error) {
+        if (IsStoreInterruption(error)) {
             bool isStopping = stopping && stopping->load();
             return FailureReply(kind, StoppedFailure(WorkStopped(isStopping ? WorkStopped::Reason::Stopping
                                                                             : WorkStopped::Reason::Time)));
         }
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-            return FailureReply(kind, MakeFailure("busy", "サーバーが混み合っています。しばらくしてからやり直してください"));
-        }
-        if (primary == SQLITE_FULL) {
-            return FailureReply(kind, MakeFailure("disk-full", "サーバーのディスクがいっぱいで保存できません"));
-        }
-        // The tag carries SQLite's own words for the administrator's log.
-        return FailureReply(kind, MakeFailure(std::string("database: ") + error.what(),
-                                              "サーバーのデータベースでエラーが起きました。"
-                                              "管理者に連絡してください"));
-    } catch (const std::bad_alloc&) {
-        return FailureReply(kind, MakeFailure("out-of-memory", "サーバーのメモリが足りません"));
-    } catch (const std::exception& error) {
+        if (std::optional<Failure> failure = StoreFailure(error)) return FailureReply(kind, *failure);
         return FailureReply(kind, MakeFailure(std::string("internal: ") + error.what(),
                                               "サーバー内部でエラーが起きました。管理者に連絡してください"));
     }

@@ -8,6 +8,9 @@
 //   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
+//   calendar-server copy --from PATH --to PATH
+//
+// PATH is a SQLite file or a PostgreSQL URI (postgresql://...).
 #include "protocol/WireFormat.h"
 #include "server/CalendarServer.h"
 #include "server/CalendarStore.h"
@@ -22,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +39,9 @@ const char* const kUsage =
     "                        [--query-timeout SECONDS] [--reply-memory MB]\n"
     "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
-    "  calendar-server demo --db PATH\n";
+    "  calendar-server demo --db PATH\n"
+    "  calendar-server copy --from PATH --to PATH\n"
+    "PATH is a SQLite file or a PostgreSQL URI (postgresql://user@host:port/database).\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -167,13 +173,14 @@ int Serve(Arguments& arguments) {
     arguments.Rest(0, 0);
 
     // Open (and create) the database before listening, so a bad path fails at once.
-    CalendarStore store(options.databasePath);
+    std::unique_ptr<CalendarStore> store = OpenCalendarStore(options.databasePath);
+    std::string where = store->Describe();
     CalendarServer::InstallStopSignals();
     CalendarServer server(options);
     std::string endpoint = server.Listen();
     std::printf("listening on %s\n", endpoint.c_str());
     std::fflush(stdout);
-    RequestLog::Note("listening on " + endpoint + ", database " + options.databasePath);
+    RequestLog::Note("listening on " + endpoint + ", database " + where);
     server.Run();
     RequestLog::Note("stopped");
     return 0;
@@ -194,8 +201,8 @@ int AddCategoryCommand(Arguments& arguments) {
     if (name.empty()) throw UsageError("NAME must not be empty");
     if (name.size() > kMaxTextBytes) throw UsageError("NAME is longer than 255 bytes in Shift-JIS");
     if (shortName.size() > kMaxShortNameBytes) throw UsageError("SHORT_NAME is longer than 63 bytes in Shift-JIS");
-    CalendarStore store(path);
-    std::printf("%d\n", store.AddCategory(name, shortName, StampNow("localhost")));
+    std::unique_ptr<CalendarStore> store = OpenCalendarStore(path);
+    std::printf("%d\n", store->AddCategory(name, shortName, StampNow("localhost")));
     return 0;
 }
 
@@ -205,8 +212,8 @@ int HolidaysCommand(Arguments& arguments) {
     int from = static_cast<int>(ParseNumber(words[0], kFirstYear, kLastYear, "FROM_YEAR"));
     int to = static_cast<int>(ParseNumber(words[1], kFirstYear, kLastYear, "TO_YEAR"));
     if (from > to) throw UsageError("FROM_YEAR must not be after TO_YEAR");
-    CalendarStore store(path);
-    int written = FillHolidayYears(store, from, to);
+    std::unique_ptr<CalendarStore> store = OpenCalendarStore(path);
+    int written = FillHolidayYears(*store, from, to);
     std::printf("%d holidays written\n", written);
     return 0;
 }
@@ -214,13 +221,29 @@ int HolidaysCommand(Arguments& arguments) {
 int DemoCommand(Arguments& arguments) {
     std::string path = RequireDatabase(arguments);
     arguments.Rest(0, 0);
-    CalendarStore store(path);
-    if (store.CountSchedules() != 0 || store.CountCategories() != 0) {
-        std::fprintf(stderr, "calendar-server: %s already holds data; demo needs an empty database\n", path.c_str());
+    std::unique_ptr<CalendarStore> store = OpenCalendarStore(path);
+    if (store->CountSchedules() != 0 || store->CountCategories() != 0) {
+        std::fprintf(stderr, "calendar-server: %s already holds data; demo needs an empty database\n",
+                     store->Describe().c_str());
         return 1;
     }
-    int schedules = FillDemoData(store);
+    int schedules = FillDemoData(*store);
     std::printf("demo data written: %d schedules\n", schedules);
+    return 0;
+}
+
+// Moves a whole calendar, ids kept, into an empty database (of either kind).
+int CopyCommand(Arguments& arguments) {
+    std::string from = arguments.Take("--from", "");
+    std::string to = arguments.Take("--to", "");
+    arguments.Rest(0, 0);
+    if (from.empty() || to.empty()) throw UsageError("copy needs --from PATH and --to PATH");
+    if (from == to) throw UsageError("--from and --to name the same database");
+    CalendarContents contents = OpenCalendarStore(from)->Export();
+    std::unique_ptr<CalendarStore> target = OpenCalendarStore(to);
+    target->Import(contents);
+    std::printf("copied %zu categories and genres, %zu schedules, %zu dates to %s\n", contents.categories.size(),
+                contents.schedules.size(), contents.dateInfo.size(), target->Describe().c_str());
     return 0;
 }
 
@@ -238,6 +261,7 @@ int main(int argc, char** argv) {
         if (command == "add-category") return AddCategoryCommand(arguments);
         if (command == "holidays") return HolidaysCommand(arguments);
         if (command == "demo") return DemoCommand(arguments);
+        if (command == "copy") return CopyCommand(arguments);
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

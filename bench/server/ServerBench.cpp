@@ -115,7 +115,8 @@ struct Setup {
 Setup* setup = nullptr;
 
 std::string SeedDatabase(const std::string& path, int schedules, int& genreId) {
-    CalendarStore store(path);
+    std::unique_ptr<CalendarStore> opened = OpenCalendarStore(path);
+    CalendarStore& store = *opened;
     ChangeStamp stamp = StampNow("192.168.10.21");
     int32_t category = store.AddCategory("業務", "業務", stamp);
     genreId = store.AddGenre(category, "会議", "会議", stamp);

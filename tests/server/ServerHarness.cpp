@@ -3,6 +3,7 @@
 #include "protocol/WireFormat.h"
 
 #include <arpa/inet.h>
+#include <libpq-fe.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -56,6 +57,33 @@ pid_t Spawn(const std::vector<std::string>& arguments, int stdoutFd, int stderrF
 
 }  // namespace
 
+bool TestingOnPostgres() {
+    const char* uriFile = std::getenv("CALENDAR_TEST_POSTGRES");
+    return uriFile && *uriFile;
+}
+
+std::string FreshDatabase(const TempDir& folder) {
+    if (!TestingOnPostgres()) return folder.Path() + "/calendar.db";
+    std::ifstream file(std::getenv("CALENDAR_TEST_POSTGRES"));
+    std::string clusterUri;
+    std::getline(file, clusterUri);
+    size_t slash = clusterUri.rfind('/');
+    if (clusterUri.empty() || slash == std::string::npos) throw std::runtime_error("no test cluster URI");
+    static int made = 0;
+    std::string name = "calendar_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+    PGconn* connection = PQconnectdb(clusterUri.c_str());
+    std::string error = PQstatus(connection) == CONNECTION_OK ? "" : PQerrorMessage(connection);
+    if (error.empty()) {
+        // The name is made of digits here, never of outside input.
+        PGresult* result = PQexec(connection, ("CREATE DATABASE " + name).c_str());
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) error = PQresultErrorMessage(result);
+        PQclear(result);
+    }
+    PQfinish(connection);
+    if (!error.empty()) throw std::runtime_error("cannot make a test database: " + error);
+    return clusterUri.substr(0, slash + 1) + name;
+}
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "calendar-server-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -68,7 +96,7 @@ TempDir::~TempDir() {
 }
 
 ServerProcess::ServerProcess(std::vector<std::string> extraArguments, std::string databasePath)
-    : databasePath_(databasePath.empty() ? folder_.Path() + "/calendar.db" : std::move(databasePath)),
+    : databasePath_(databasePath.empty() ? FreshDatabase(folder_) : std::move(databasePath)),
       logPath_(folder_.Path() + "/server.log") {
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");

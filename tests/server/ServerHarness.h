@@ -22,11 +22,18 @@ private:
     std::string path_;
 };
 
+// The engine under test: SQLite files, or, when CALENDAR_TEST_POSTGRES names
+// the file holding a test cluster's URI, fresh PostgreSQL databases.
+bool TestingOnPostgres();
+// A new empty database: "FOLDER/calendar.db", or a new database on the test
+// cluster (as a postgresql:// URI).
+std::string FreshDatabase(const TempDir& folder);
+
 class ServerProcess {
 public:
     // Starts "calendar-server serve --db DB --port 0 EXTRA..." and waits for
     // its "listening on" line. An empty database path means a fresh database
-    // in a temporary folder of its own.
+    // (see FreshDatabase).
     explicit ServerProcess(std::vector<std::string> extraArguments = {}, std::string databasePath = "");
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;

@@ -410,7 +410,7 @@ TEST_F(CalendarServerTest, AddCategoryConvertsTerminalTextToShiftJis) {
 
 TEST(CalendarServerCommands, HolidaysAndDemoFillADatabase) {
     TempDir folder;
-    std::string database = folder.Path() + "/demo.db";
+    std::string database = FreshDatabase(folder);
     std::string output;
     ASSERT_EQ(RunServerCommand({"demo", "--db", database}, &output), 0) << output;
     EXPECT_NE(RunServerCommand({"demo", "--db", database}), 0) << "refuses a database with data";

@@ -1,0 +1,56 @@
+// The calendar in a PostgreSQL database that several server processes may
+// share. Texts are stored as bytea: the Shift-JIS bytes go in and come out
+// exactly, whatever the database's encoding, and searches match them in the
+// server the same way as on SQLite. Writes take one transaction-scoped
+// advisory lock, so a check and the change it guards (a genre deleted only
+// while no schedule uses it) hold across processes; commits are synchronous.
+#pragma once
+
+#include "server/CalendarStore.h"
+#include "server/Postgres.h"
+
+#include <optional>
+#include <string>
+
+class PostgresCalendarStore final : public CalendarStore {
+public:
+    // Connects and creates the tables when they do not exist yet.
+    explicit PostgresCalendarStore(const std::string& conninfo);
+
+    std::string Describe() override { return connection_.Describe(); }
+    std::string CommitDurability() override;
+    StoreVersion Version() override;
+
+    size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) override;
+    size_t AppendCategories(std::string& reply, WorkBudget& budget) override;
+    size_t AppendDateInfo(std::string& reply, WorkBudget& budget) override;
+
+    std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
+    std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) override;
+    std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
+
+    int32_t AddCategory(const std::string& name, const std::string& shortName, const ChangeStamp& stamp) override;
+    int32_t AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
+                     const ChangeStamp& stamp) override;
+    void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) override;
+    int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) override;
+
+    int64_t CountSchedules() override;
+    int64_t CountCategories() override;
+
+    CalendarContents Export() override;
+    void Import(const CalendarContents& contents) override;
+
+private:
+    void BeginRead() override;
+    void EndRead() override;
+    void CreateSchema();
+    void PrepareStatements();
+    std::optional<int64_t> LevelOf(int32_t id);
+    int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
+                                 const std::string& shortName, const ChangeStamp& stamp);
+    int64_t Count(const char* statement);
+
+    PgConnection connection_;
+    std::optional<PgTransaction> snapshot_;
+};

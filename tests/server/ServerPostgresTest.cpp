@@ -1,0 +1,172 @@
+// Several calendar-server processes on one PostgreSQL database, and moving a
+// calendar between the engines with the copy command.
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+#include "tests/server/ServerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace {
+
+int AddCategory(const std::string& database) {
+    std::string output;
+    EXPECT_EQ(RunServerCommand({"add-category", "--db", database, "Work"}, &output), 0);
+    return std::atoi(output.c_str());
+}
+
+// Adds a genre through `port`; returns the highest genre id then stored.
+int AddGenre(int port, int category, const std::string& name) {
+    EXPECT_TRUE(IsSuccessReply(Exchange(port, GenreSetLine(OP_ADD, 0, LEVEL_GENRE, category, name, name))));
+    int id = 0;
+    for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(2, "")))) {
+        id = std::max(id, RecordFields(line).Int(1));
+    }
+    return id;
+}
+
+bool HasGenre(int port, int genre) {
+    for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(2, "")))) {
+        if (RecordFields(line).Int(1) == genre) return true;
+    }
+    return false;
+}
+
+class TwoServersOneDatabase : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(TestingOnPostgres()) << "runs against the PostgreSQL test cluster"; }
+
+    TempDir folder_;
+    std::string database_ = FreshDatabase(folder_);
+    ServerProcess a_{{"--threads", "4"}, database_};
+    ServerProcess b_{{"--threads", "4"}, database_};
+};
+
+TEST_F(TwoServersOneDatabase, EachSeesTheOthersWritesAndIdsStayUnique) {
+    int category = AddCategory(database_);
+    int genre = AddGenre(a_.Port(), category, "Meeting");
+    // B keeps a shared reply of the empty schedules; a write through A
+    // makes it stale, and B must notice.
+    ASSERT_EQ(RecordLines(Exchange(b_.Port(), BuildGetLine(1, ""))).size(), 0u);
+    ASSERT_TRUE(IsSuccessReply(Exchange(a_.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "through A", genre))));
+    EXPECT_EQ(RecordLines(Exchange(b_.Port(), BuildGetLine(1, ""))).size(), 1u);
+    EXPECT_TRUE(HasGenre(b_.Port(), genre));
+
+    constexpr int kClients = 16;
+    constexpr int kEach = 8;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> clients;
+    for (int client = 0; client < kClients; ++client) {
+        clients.emplace_back([&, client] {
+            for (int i = 0; i < kEach; ++i) {
+                int port = (client + i) % 2 == 0 ? a_.Port() : b_.Port();
+                std::string text = "client " + std::to_string(client) + " item " + std::to_string(i);
+                if (!IsSuccessReply(Exchange(port, ScheduleSetLine(OP_ADD, 20070102 + i, 0, text, genre)))) ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : clients) thread.join();
+    EXPECT_EQ(failures.load(), 0);
+
+    std::string fromA = Exchange(a_.Port(), BuildGetLine(1, ""));
+    EXPECT_EQ(fromA, Exchange(b_.Port(), BuildGetLine(1, "")));
+    std::set<int> ids;
+    std::set<std::string> texts;
+    for (const std::string& line : RecordLines(fromA)) {
+        ScheduleRecord record;
+        ParseScheduleRecord(line, record);
+        ids.insert(record.id);
+        texts.emplace(FieldText(record.text));
+    }
+    EXPECT_EQ(ids.size(), static_cast<size_t>(kClients * kEach + 1));
+    EXPECT_EQ(texts.size(), static_cast<size_t>(kClients * kEach + 1));
+    EXPECT_EQ(texts.count("client 15 item 7"), 1u);
+}
+
+// A genre is deleted through A while a schedule for it is added through B at
+// the same moment: one of them wins, and never both.
+TEST_F(TwoServersOneDatabase, AGenreInUseIsNeverDeletedUnderARacingAdd) {
+    int category = AddCategory(database_);
+    int deleted = 0;
+    int added = 0;
+    for (int round = 0; round < 24; ++round) {
+        int genre = AddGenre(a_.Port(), category, "Race " + std::to_string(round));
+        std::string addReply;
+        std::string deleteReply;
+        std::thread adder([&] {
+            addReply = Exchange(b_.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "racing", genre));
+        });
+        std::thread deleter([&] {
+            deleteReply = Exchange(a_.Port(), GenreSetLine(OP_DELETE, genre, LEVEL_GENRE, category, "", ""));
+        });
+        adder.join();
+        deleter.join();
+        bool scheduleAdded = IsSuccessReply(addReply);
+        bool genreDeleted = IsSuccessReply(deleteReply);
+        EXPECT_NE(scheduleAdded, genreDeleted) << Unescape(addReply) << Unescape(deleteReply);
+        EXPECT_EQ(HasGenre(b_.Port(), genre), !genreDeleted);
+        deleted += genreDeleted;
+        added += scheduleAdded;
+    }
+    // Every schedule still has its genre and category names.
+    size_t schedules = 0;
+    for (const std::string& line : RecordLines(Exchange(a_.Port(), BuildGetLine(1, "")))) {
+        ScheduleRecord record;
+        ParseScheduleRecord(line, record);
+        EXPECT_FALSE(FieldText(record.genreName).empty());
+        ++schedules;
+    }
+    EXPECT_EQ(schedules, static_cast<size_t>(added));
+    EXPECT_EQ(deleted + added, 24);
+}
+
+std::string WholeCalendar(int port) {
+    return Exchange(port, BuildGetLine(1, "")) + Exchange(port, BuildGetLine(2, "")) + Exchange(port, BuildGetLine(3, ""));
+}
+
+// SQLite to PostgreSQL and back: the same records, bytes and ids, and new
+// ids continue above the highest ever given out.
+TEST(CopyCommand, ACalendarMovesToPostgresAndBackWithItsIdsAndBytes) {
+    ASSERT_TRUE(TestingOnPostgres());
+    TempDir folder;
+    std::string sqlite = folder.Path() + "/start.db";
+    ASSERT_EQ(RunServerCommand({"demo", "--db", sqlite}), 0);
+    ASSERT_EQ(RunServerCommand({"holidays", "--db", sqlite, "2019", "2019"}), 0);
+    std::string original;
+    {
+        ServerProcess server({}, sqlite);
+        // Bytes no character table maps, a lone lead byte, and a deleted
+        // schedule whose id must stay used up.
+        int genre = RecordFields(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1]).Int(1);
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "\x85\x40\xFC\xFC\xA0 \xEF\xFF\x81", genre))));
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "gone", genre))));
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_DELETE, 20070101, 302, "", genre))));
+        original = WholeCalendar(server.Port());
+    }
+    ASSERT_NE(original.find("\x85\x40\xFC\xFC\xA0"), std::string::npos);
+
+    std::string postgres = FreshDatabase(folder);
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"copy", "--from", sqlite, "--to", postgres}, &output), 0) << output;
+    EXPECT_NE(RunServerCommand({"copy", "--from", sqlite, "--to", postgres}), 0) << "the target must be empty";
+    std::string back = folder.Path() + "/back.db";
+    ASSERT_EQ(RunServerCommand({"copy", "--from", postgres, "--to", back}, &output), 0) << output;
+
+    for (const std::string& database : {postgres, back}) {
+        ServerProcess server({}, database);
+        EXPECT_EQ(WholeCalendar(server.Port()), original) << database;
+        int genre = RecordFields(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1]).Int(1);
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "new", genre))));
+        int newest = 0;
+        for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(1, "")))) {
+            newest = std::max(newest, RecordFields(line).Int(2));
+        }
+        EXPECT_EQ(newest, 303) << database;
+    }
+}
+
+}  // namespace
