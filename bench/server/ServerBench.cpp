@@ -9,6 +9,11 @@
 //   HELLO from 8 concurrent clients
 //   HELLO latency while 8 clients loop on GET 1 of 100,000 schedules
 //   peak server memory with 200 clients asking for GET 1 and never reading
+//
+// The first three run against both engines: a SQLite file, and a PostgreSQL
+// database on a private cluster the benchmark starts (as the tests do). The
+// SET rate of 1 and of 4 server processes sharing one database shows how
+// writes scale across processes.
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 #include "server/CalendarStore.h"
@@ -27,6 +32,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
@@ -107,6 +113,10 @@ private:
 struct Setup {
     std::unique_ptr<ServerProcess> readServer;   // 100,000 schedules
     std::unique_ptr<ServerProcess> writeServer;  // takes the SETs
+    std::unique_ptr<TempDir> postgresFolder;
+    std::string postgresWrite;                       // the write database's URI
+    std::unique_ptr<ServerProcess> postgresRead;     // 100,000 schedules
+    std::unique_ptr<ServerProcess> postgresWriter;   // takes the SETs
     std::unique_ptr<BarePeer> peer;
     int genreId = 0;
     size_t getReplyBytes = 0;
@@ -146,15 +156,41 @@ void Initialize() {
     setup->readServer = std::make_unique<ServerProcess>(
         std::vector<std::string>{"--threads", "4", "--max-per-address", "256"}, readPath);
     setup->writeServer = std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, writePath);
+
+    std::string cluster = std::string(BENCH_DATA_DIR) + "/postgres-cluster";
+    std::string start = std::string(RDZ_SOURCE_DIR) + "/scripts/postgres-test-cluster.sh start " + cluster;
+    if (std::system(start.c_str()) != 0) throw std::runtime_error("cannot start the PostgreSQL cluster");
+    ::setenv("CALENDAR_TEST_POSTGRES", (cluster + "/uri").c_str(), 1);
+    setup->postgresFolder = std::make_unique<TempDir>();
+    std::string postgresRead = SeedDatabase(FreshDatabase(*setup->postgresFolder), kScheduleCount, ignored);
+    setup->postgresWrite = SeedDatabase(FreshDatabase(*setup->postgresFolder), 0, ignored);
+    setup->postgresRead = std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--threads", "4", "--max-per-address", "256"}, postgresRead);
+    setup->postgresWriter =
+        std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, setup->postgresWrite);
     std::string getReply = Exchange(setup->readServer->Port(), BuildGetLine(1, ""));
     setup->getReplyBytes = getReply.size();
+    // Same records, same stamp widths: the same reply size from either engine.
+    if (Exchange(setup->postgresRead->Port(), BuildGetLine(1, "")).size() != getReply.size()) {
+        throw std::runtime_error("the engines' GET 1 replies differ");
+    }
     setup->peer = std::make_unique<BarePeer>(getReply, "+OK RDZVP/0.0\r\n");
 }
 
-// range(0): 1 = the calendar server, 0 = the bare peer.
+// range(0): 1 = the calendar server on SQLite, 2 = on PostgreSQL, 0 = the
+// bare peer.
 int PortFor(const benchmark::State& state, bool writes) {
     if (state.range(0) == 0) return setup->peer->Port();
+    if (state.range(0) == 2) return writes ? setup->postgresWriter->Port() : setup->postgresRead->Port();
     return writes ? setup->writeServer->Port() : setup->readServer->Port();
+}
+
+const char* LabelOf(const benchmark::State& state) {
+    switch (state.range(0)) {
+    case 0: return "bare peer";
+    case 1: return "calendar-server, SQLite";
+    default: return "calendar-server, PostgreSQL";
+    }
 }
 
 void GetAllSchedules(benchmark::State& state) {
@@ -167,9 +203,9 @@ void GetAllSchedules(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(bytes));
     state.counters["records"] = kScheduleCount;
-    state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
+    state.SetLabel(LabelOf(state));
 }
-BENCHMARK(GetAllSchedules)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GetAllSchedules)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void SequentialSets(benchmark::State& state) {
     int i = 0;
@@ -180,9 +216,9 @@ void SequentialSets(benchmark::State& state) {
         if (!IsSuccessReply(reply)) state.SkipWithError("SET failed");
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
+    state.SetLabel(LabelOf(state));
 }
-BENCHMARK(SequentialSets)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(SequentialSets)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void HelloFromEightClients(benchmark::State& state) {
     const std::string line = "HELLO RDZVP/0.0\r\n";
@@ -191,9 +227,9 @@ void HelloFromEightClients(benchmark::State& state) {
         if (!IsSuccessReply(reply)) state.SkipWithError("HELLO failed");
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
+    state.SetLabel(LabelOf(state));
 }
-BENCHMARK(HelloFromEightClients)->Arg(1)->Arg(0)->Threads(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(HelloFromEightClients)->Arg(1)->Arg(2)->Arg(0)->Threads(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The disk's own rate for what a durable SET needs at least: append a
 // small record to a file and fdatasync it.
@@ -253,9 +289,54 @@ void HelloWhileEightClientsLoopOnGet(benchmark::State& state) {
     state.counters["hello_p99_ms"] = Percentile(millis, 0.99);
     state.counters["hello_max_ms"] = Percentile(millis, 1.0);
     state.counters["gets_done"] = gets.load();
-    state.SetLabel(state.range(0) ? "calendar-server" : "bare peer");
+    state.SetLabel(LabelOf(state));
 }
 BENCHMARK(HelloWhileEightClientsLoopOnGet)->Arg(1)->Arg(0)->Iterations(400)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// SETs from 8 concurrent clients spread over range(1) server processes
+// sharing one database (range(0): 1 = SQLite, 2 = PostgreSQL), for three
+// seconds; sets_per_s of 4 processes over that of 1 is the scaling.
+void SetsFromServerProcesses(benchmark::State& state) {
+    std::string database = state.range(0) == 2 ? setup->postgresWrite : std::string(BENCH_DATA_DIR) + "/bench-write.db";
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<ServerProcess>> servers;
+        for (int64_t i = 0; i < state.range(1); ++i) {
+            servers.push_back(std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, database));
+        }
+        std::atomic<bool> done{false};
+        std::atomic<int> sets{0};
+        std::atomic<int> failures{0};
+        std::vector<std::thread> clients;
+        for (int client = 0; client < 8; ++client) {
+            clients.emplace_back([&, client] {
+                int port = servers[static_cast<size_t>(client) % servers.size()]->Port();
+                for (int i = 0; !done; ++i) {
+                    std::string line = ScheduleSetLine(OP_ADD, 20280101 + i % 28, 0, "bench " + std::to_string(i),
+                                                       setup->genreId);
+                    if (IsSuccessReply(Exchange(port, line))) {
+                        ++sets;
+                    } else {
+                        ++failures;
+                    }
+                }
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        done = true;
+        for (std::thread& client : clients) client.join();
+        state.counters["sets_per_s"] = sets.load() / 3.0;
+        if (failures.load() != 0) state.SkipWithError("a SET failed");
+    }
+    state.SetLabel(state.range(0) == 2 ? "PostgreSQL" : "SQLite");
+}
+BENCHMARK(SetsFromServerProcesses)
+    ->Args({1, 1})
+    ->Args({1, 4})
+    ->Args({2, 1})
+    ->Args({2, 4})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Peak resident memory of a process, from /proc.
 double PeakMegabytes(pid_t pid) {
@@ -308,6 +389,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     setup->readServer->Stop();
     setup->writeServer->Stop();
+    setup->postgresRead->Stop();
+    setup->postgresWriter->Stop();
     delete setup;
-    return 0;
+    std::string stop = std::string(RDZ_SOURCE_DIR) + "/scripts/postgres-test-cluster.sh stop " + BENCH_DATA_DIR +
+                       "/postgres-cluster";
+    return std::system(stop.c_str()) == 0 ? 0 : 1;
 }
