@@ -1,0 +1,367 @@
+#include "shell/MainFrame.h"
+
+#include "protocol/ProgressDialog.h"
+#include "resources/Resource.h"
+#include "shell/AboutDialog.h"
+#include "shell/CalendarGrid.h"
+#include "shell/CalendarSplit.h"
+#include "shell/ClientPane.h"
+#include "shell/FrameRules.h"
+#include "shell/MainStatusBar.h"
+#include "shell/MainToolBar.h"
+#include "shell/MonthTabs.h"
+#include "toolkit/Application.h"
+
+#include <shellapi.h>
+
+namespace {
+
+MainFrame* g_mainFrame = nullptr;
+
+// The window's own WS_VISIBLE: right while the frame itself is still hidden.
+bool HasVisibleStyle(HWND window) {
+    return window && (GetWindowLongPtrA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void ShowPane(HWND window, bool visible) {
+    if (!window) return;
+    ::ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
+    ::EnableWindow(window, visible);
+}
+
+}  // namespace
+
+MainFrame* GetMainFrame() { return g_mainFrame; }
+
+MainFrame::MainFrame() : store_(*this) { g_mainFrame = this; }
+
+MainFrame::~MainFrame() {
+    // Children first: their objects may still reach the frame.
+    pane_.reset();
+    statusBar_.reset();
+    if (g_mainFrame == this) g_mainFrame = nullptr;
+}
+
+HWND MainFrame::ToolBarWindow() const {
+    return pane_ && pane_->ToolBar() ? pane_->ToolBar()->Handle() : nullptr;
+}
+
+MonthTabs* MainFrame::Tabs() const { return pane_ ? pane_->Tabs() : nullptr; }
+
+HWND MainFrame::TreeWindow() const {
+    MonthTabs* tabs = Tabs();
+    if (!tabs || !tabs->Split() || !tabs->Split()->Tree()) return nullptr;
+    return tabs->Split()->Tree()->Handle();
+}
+
+HWND MainFrame::StatusBarWindow() const { return statusBar_ ? statusBar_->Handle() : nullptr; }
+
+bool MainFrame::LastNormalRect(RECT* rect) const {
+    if (hasLastNormal_ && rect) *rect = lastNormal_;
+    return hasLastNormal_;
+}
+
+// ---------------------------------------------------------------------------
+// Operations other windows call
+
+void MainFrame::SetDaySelected(bool selected) {
+    if (pane_ && pane_->ToolBar()) pane_->ToolBar()->EnableButton(ID_SCHEDULE_NEW, selected);
+    ::EnableMenuItem(GetMenu(), ID_SCHEDULE_NEW, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
+}
+
+void MainFrame::Reload(uint32_t mask) { RunLoadWithProgress(store_, hwnd, mask); }
+
+void MainFrame::Refresh() {
+    Reload(kLoadRefresh);
+    if (MonthTabs* tabs = Tabs()) tabs->Rebuild();
+}
+
+void MainFrame::SetStatusText(const std::string& text) {
+    if (statusBar_ && statusBar_->Handle()) statusBar_->SetStatusText(text);
+}
+
+std::unique_ptr<WindowBase> MainFrame::CreateCategoryTree(HWND split, CalendarGrid&) {
+    // A bare tree with the category tree's id and styles until the category
+    // tree's own class takes its place.
+    auto tree = std::make_unique<TreeViewCtrl>();
+    tree->Create(CalendarSplit::kTreeExStyle, nullptr, CalendarSplit::kTreeStyle, 0, 0, CalendarSplit::kTreeWidth, 0,
+                 split, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CalendarSplit::kTreeId)), GetInstance(),
+                 nullptr);
+    return tree;
+}
+
+void MainFrame::RebuildCategoryTree() {}
+
+void MainFrame::UpdateCategoryCounts() {}
+
+int MainFrame::RunDaySheet(HWND, DayCell&, int) {
+    // The date-information sheet of the day.
+    return 0;
+}
+
+void MainFrame::SetToolBarVisible(bool visible) {
+    ShowPane(ToolBarWindow(), visible);
+    Relayout();
+    ::CheckMenuItem(GetMenu(), ID_VIEW_TOOLBAR, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainFrame::SetTreeVisible(bool visible) {
+    ShowPane(TreeWindow(), visible);
+    Relayout();
+    if (pane_ && pane_->ToolBar()) pane_->ToolBar()->SetChecked(ID_VIEW_CATEGORY_TREE, visible);
+    ::CheckMenuItem(GetMenu(), ID_VIEW_CATEGORY_TREE, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainFrame::SetStatusBarVisible(bool visible) {
+    if (pane_ && pane_->ToolBar()) pane_->ToolBar()->SetChecked(ID_VIEW_STATUSBAR, visible);
+    ShowPane(StatusBarWindow(), visible);
+    Relayout();
+    ::CheckMenuItem(GetMenu(), ID_VIEW_STATUSBAR, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainFrame::SetTopMost(bool on) {
+    SetWindowPos(on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    const UINT check = MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED);
+    ::CheckMenuItem(GetMenu(), ID_VIEW_TOPMOST, check);
+    popupMenu_.CheckMenuItem(ID_VIEW_TOPMOST, check);
+}
+
+void MainFrame::Relayout() {
+    SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(), ClientHeight()));
+}
+
+// ---------------------------------------------------------------------------
+// Creation and layout
+
+LRESULT MainFrame::OnCreate(CREATESTRUCTA*) {
+    settings_.Load();
+    // The first server check and the whole load happen before any child exists.
+    Reload(kLoadEverything);
+
+    pane_ = std::make_unique<ClientPane>(*this);
+    pane_->CreateIn(hwnd);
+    statusBar_ = std::make_unique<MainStatusBar>();
+    statusBar_->CreateIn(hwnd);
+
+    tray_.data.hWnd = hwnd;
+    tray_.data.uID = 0;
+    tray_.data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_.data.uCallbackMessage = WM_TRAYNOTIFY;
+    tray_.data.hIcon = LoadIconA(GetInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+    tray_.SetTip(GetText());
+    if (settings_.dwParam1 & P1_USE_TRAY) tray_.Add();
+
+    SetStatusBarVisible((settings_.dwParam1 & P1_SHOW_STATUSBAR) != 0);
+    SetToolBarVisible((settings_.dwParam1 & P1_SHOW_TOOLBAR) != 0);
+    SetTreeVisible((settings_.dwParam1 & P1_SHOW_CATEGORY_TREE) != 0);
+
+    popupMenu_.LoadMenu(GetInstance(), MAKEINTRESOURCEA(IDR_POPUP));
+    SetTopMost((settings_.dwParam1 & P1_TOPMOST) != 0);
+    return 0;
+}
+
+void MainFrame::RememberNormalRect() {
+    ::GetWindowRect(hwnd, &lastNormal_);
+    hasLastNormal_ = true;
+}
+
+LRESULT MainFrame::OnSize(UINT type, int width, int height) {
+    width &= 0xFFFF;
+    height &= 0xFFFF;
+    if (type != SIZE_MINIMIZED && type != SIZE_MAXIMIZED) RememberNormalRect();
+    HWND statusBar = StatusBarWindow();
+    const bool statusShown = HasVisibleStyle(statusBar);
+    const int statusHeight = statusShown ? statusBar_->WindowHeight() : 0;
+    const int paneHeight = height > statusHeight ? height - statusHeight : 0;
+    if (pane_ && pane_->Handle()) {
+        pane_->SetWindowPos(nullptr, 0, 0, width, paneHeight, SWP_NOZORDER);
+        pane_->SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, paneHeight));
+    }
+    if (statusShown) {
+        statusBar_->SendMessage(WM_SIZE, type, MAKELPARAM(width, height));
+        statusBar_->InvalidateRect(nullptr, TRUE);
+    }
+    return 0;
+}
+
+LRESULT MainFrame::OnMove(int, int) {
+    if (IsWindowVisible() && !IsIconic() && !IsZoomed()) RememberNormalRect();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Closing and the notification area
+
+LRESULT MainFrame::OnClose() {
+    const bool ctrlDown = GetKeyState(VK_CONTROL) < 0;
+    if (ClosesToTray(settings_.dwParam1, ctrlDown, exitRequested_ != 0)) {
+        ShowWindow(SW_MINIMIZE);
+        return 1;
+    }
+    SaveOnRealClose();
+    tray_.Delete();
+    return 0;
+}
+
+void MainFrame::SaveOnRealClose() {
+    StorePlacement(settings_, hasLastNormal_ ? &lastNormal_ : nullptr);
+    PaneStates panes;
+    panes.toolBar = ToolBarWindow() && ::IsWindowEnabled(ToolBarWindow());
+    panes.tree = TreeWindow() && ::IsWindowEnabled(TreeWindow());
+    panes.statusBar = StatusBarWindow() && ::IsWindowEnabled(StatusBarWindow());
+    panes.topMost = (popupMenu_.GetItemState(ID_VIEW_TOPMOST, FALSE) & MFS_CHECKED) != 0;
+    settings_.dwParam1 = WithPaneBits(settings_.dwParam1, panes);
+    settings_.Save();
+}
+
+LRESULT MainFrame::OnActivate(WPARAM, BOOL minimized, HWND) {
+    if (minimized && (settings_.dwParam1 & P1_USE_TRAY)) ShowWindow(SW_HIDE);
+    return 0;
+}
+
+LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_TRAYNOTIFY) OnTrayNotify(lParam);
+    return 0;
+}
+
+void MainFrame::OnTrayNotify(LPARAM mouseMessage) {
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_LBUTTONDBLCLK:
+        if (IsWindowVisible()) {
+            ShowWindow(SW_MINIMIZE);
+            ShowWindow(SW_HIDE);
+        } else {
+            ShowWindow(SW_MINIMIZE);
+            ShowWindow(SW_SHOW);
+            ShowWindow(SW_RESTORE);
+            SetForegroundWindow();
+        }
+        break;
+    case WM_RBUTTONUP: {
+        SetForegroundWindow();
+        Point cursor;
+        cursor.GetCursorPos();
+        Menu trayMenu;
+        trayMenu.GetSubMenu(popupMenu_.Handle(), 1);
+        trayMenu.TrackPopupMenu(TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd, nullptr);
+        // Lets the menu close when the user clicks elsewhere.
+        PostMessage(WM_NULL, 0, 0);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands and keys
+
+LRESULT MainFrame::OnKeyDown(WPARAM virtualKey, LPARAM) {
+    if (virtualKey == VK_F5) Refresh();
+    return 0;
+}
+
+LRESULT MainFrame::OnCommand(UINT, UINT id, HWND) {
+    switch (id) {
+    case ID_FILE_PRINT:
+    case ID_DAY_PROPERTIES:
+        break;  // no behaviour; grayed in the menus
+    case ID_APP_EXIT:
+        exitRequested_ = ID_APP_EXIT;
+        SendMessage(WM_CLOSE, 0, 0);
+        break;
+    case ID_SCHEDULE_NEW:
+        OpenDaySheet(0);
+        break;
+    case ID_DAY_HOLIDAY:
+        OpenDaySheet(1);
+        break;
+    case ID_CATEGORY_REGISTER:
+        OpenCategoryDialog();
+        break;
+    case ID_SETTINGS:
+        OpenSettings();
+        break;
+    case ID_VIEW_TOOLBAR:
+        SetToolBarVisible(!HasVisibleStyle(ToolBarWindow()));
+        break;
+    case ID_VIEW_CATEGORY_TREE:
+        SetTreeVisible(!HasVisibleStyle(TreeWindow()));
+        break;
+    case ID_VIEW_STATUSBAR:
+        SetStatusBarVisible(!HasVisibleStyle(StatusBarWindow()));
+        break;
+    case ID_VIEW_TOPMOST:
+        SetTopMost((popupMenu_.GetItemState(ID_VIEW_TOPMOST, FALSE) & MFS_CHECKED) == 0);
+        break;
+    case ID_VIEW_PREVIOUS_YEAR:
+    case ID_VIEW_PREVIOUS_MONTH:
+    case ID_VIEW_TODAY:
+    case ID_VIEW_NEXT_MONTH:
+    case ID_VIEW_NEXT_YEAR:
+        ShowMonthStep(id);
+        break;
+    case ID_VIEW_REFRESH:
+        Refresh();
+        break;
+    case ID_TOOLS_SEARCH:
+        OpenSearch();
+        break;
+    case ID_TOOLS_SUPPORT_FORUM:
+        OpenSupportForum();
+        break;
+    case ID_APP_ABOUT:
+        ShowAbout();
+        break;
+    default:
+        return 0;
+    }
+    return 1;
+}
+
+void MainFrame::OpenDaySheet(int startPage) {
+    MonthTabs* tabs = Tabs();
+    if (tabs && tabs->Grid()) tabs->Grid()->OpenDaySheet(startPage);
+}
+
+void MainFrame::OpenCategoryDialog() {
+    // Category registration dialog 115; after OK: Reload(kLoadAfterCategoryDialog)
+    // and the tree's rebuild.
+}
+
+void MainFrame::OpenSettings() {
+    // The settings sheet runs here; however it was closed, the tray option
+    // is applied as the settings hold it.
+    if (settings_.dwParam1 & P1_USE_TRAY) {
+        tray_.Add();
+    } else {
+        tray_.Delete();
+    }
+}
+
+void MainFrame::OpenSearch() {
+    // Search dialog 117, then the results dialog 118 for its conditions.
+}
+
+void MainFrame::ShowMonthStep(UINT command) {
+    MonthTabs* tabs = Tabs();
+    if (!tabs) return;
+    switch (command) {
+    case ID_VIEW_PREVIOUS_YEAR: tabs->PreviousYear(); break;
+    case ID_VIEW_PREVIOUS_MONTH: tabs->PreviousMonth(); break;
+    case ID_VIEW_TODAY: tabs->Today(); break;
+    case ID_VIEW_NEXT_MONTH: tabs->NextMonth(); break;
+    case ID_VIEW_NEXT_YEAR: tabs->NextYear(); break;
+    default: break;
+    }
+}
+
+void MainFrame::OpenSupportForum() {
+    const std::string address = LoadString(GetInstance(), IDS_SUPPORT_FORUM_URL);
+    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void MainFrame::ShowAbout() {
+    AboutDialog about;
+    about.DoModal(GetInstance(), MAKEINTRESOURCEA(IDD_ABOUT), hwnd);
+}
