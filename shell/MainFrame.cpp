@@ -214,8 +214,10 @@ void MainFrame::SaveOnRealClose() {
     settings_.Save();
 }
 
-LRESULT MainFrame::OnActivate(WPARAM, BOOL minimized, HWND) {
-    if (minimized && (settings_.dwParam1 & P1_USE_TRAY)) ShowWindow(SW_HIDE);
+LRESULT MainFrame::OnActivate(WPARAM state, BOOL minimized, HWND) {
+    // Only the deactivation that minimizing brings: a minimized frame being
+    // activated is on its way back from the tray.
+    if (LOWORD(state) == WA_INACTIVE && minimized && (settings_.dwParam1 & P1_USE_TRAY)) ShowWindow(SW_HIDE);
     return 0;
 }
 
