@@ -424,6 +424,17 @@ TEST_F(ShellTest, PanesTrayAndClosingKeepSettingsInStep) {
     }
 }
 
+HHOOK g_refuseFrameHook = nullptr;
+
+LRESULT CALLBACK RefuseFrameWindow(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+        const char* name = create->lpcs->lpszClass;
+        if (!IS_INTRESOURCE(name) && strcmp(name, CalendarApp::kInstanceName) == 0) return 1;
+    }
+    return CallNextHookEx(g_refuseFrameHook, code, wParam, lParam);
+}
+
 TEST_F(ShellTest, FrameThatCannotComeUpEndsTheRunWithAnErrorCode) {
     WriteSettings(server_->Port());
     {
@@ -439,21 +450,10 @@ TEST_F(ShellTest, FrameThatCannotComeUpEndsTheRunWithAnErrorCode) {
     }
     {
         // Windows refuses to create the frame's window.
-        static HHOOK hook = nullptr;
-        hook = SetWindowsHookExA(
-            WH_CBT,
-            [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                if (code == HCBT_CREATEWND) {
-                    auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-                    const char* name = create->lpcs->lpszClass;
-                    if (!IS_INTRESOURCE(name) && strcmp(name, CalendarApp::kInstanceName) == 0) return 1;
-                }
-                return CallNextHookEx(hook, code, wParam, lParam);
-            },
-            nullptr, GetCurrentThreadId());
+        g_refuseFrameHook = SetWindowsHookExA(WH_CBT, &RefuseFrameWindow, nullptr, GetCurrentThreadId());
         InProcessClient client;
         EXPECT_EQ(client.App().Run(), CalendarApp::kExitFrameNotCreated);
-        UnhookWindowsHookEx(hook);
+        UnhookWindowsHookEx(g_refuseFrameHook);
     }
 }
 
@@ -500,25 +500,24 @@ struct FoundBox {
     std::string text;
 };
 
+BOOL CALLBACK TakeStaticText(HWND child, LPARAM out) {
+    char text[512] = {};
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (_stricmp(className, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0) {
+        reinterpret_cast<FoundBox*>(out)->text = text;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Waits for the message box captioned "アンインストール" and reads its text.
 FoundBox WaitForUninstallBox() {
     FoundBox found;
     PumpUntil([&] { return (found.window = FindWindowA("#32770", "アンインストール")) != nullptr; },
               std::chrono::seconds(30));
     if (!found.window) return found;
-    EnumChildWindows(
-        found.window,
-        [](HWND child, LPARAM out) -> BOOL {
-            char text[512] = {};
-            char className[32] = {};
-            GetClassNameA(child, className, sizeof className);
-            if (_stricmp(className, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0) {
-                reinterpret_cast<FoundBox*>(out)->text = text;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(found.window, &TakeStaticText, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
