@@ -6,6 +6,7 @@
 #include "resources/Resource.h"
 #include "settings/Settings.h"
 #include "shell/CalendarApp.h"
+#include "shell/FrameRules.h"
 #include "shell/MainFrame.h"
 #include "shell/MainToolBar.h"
 #include "tests/support/CalendarServerProcess.h"
@@ -588,6 +589,42 @@ TEST_F(ShellTest, ExecutableKeepsOneInstanceAndUninstalls) {
         EXPECT_FALSE(KeyExists(kDataKey));
         EXPECT_FALSE(KeyExists(kMakerKey));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A real close without any rectangle recorded while normal (say, started
+// maximized and closed at once) keeps the placement the settings held.
+TEST(FrameRulesTest, PlacementIsOnlyOverwrittenByARealRectangle) {
+    Settings settings;
+    settings.dwWindowLeft = 10;
+    settings.dwWindowTop = 20;
+    settings.dwWindowWidth = 300;
+    settings.dwWindowHeight = 200;
+    StorePlacement(settings, nullptr);
+    const RECT empty{0, 0, 0, 0};
+    StorePlacement(settings, &empty);
+    EXPECT_EQ(settings.dwWindowLeft, 10);
+    EXPECT_EQ(settings.dwWindowWidth, 300);
+    const RECT offScreen{-50, -40, 590, 440};
+    StorePlacement(settings, &offScreen);
+    EXPECT_EQ(settings.dwWindowLeft, -50);
+    EXPECT_EQ(settings.dwWindowTop, -40);
+    EXPECT_EQ(settings.dwWindowWidth, 640);
+    EXPECT_EQ(settings.dwWindowHeight, 480);
+
+    EXPECT_TRUE(ClosesToTray(P1_USE_TRAY | P1_CLOSE_TO_TRAY, false, false));
+    EXPECT_FALSE(ClosesToTray(P1_USE_TRAY | P1_CLOSE_TO_TRAY, true, false));
+    EXPECT_FALSE(ClosesToTray(P1_USE_TRAY | P1_CLOSE_TO_TRAY, false, true));
+    EXPECT_FALSE(ClosesToTray(P1_CLOSE_TO_TRAY, false, false));
+    char program[] = "RendezClient.exe", lower[] = "/u", upper[] = "/U", other[] = "x";
+    char* uninstall[] = {program, upper};
+    char* second[] = {program, other, lower};
+    EXPECT_TRUE(IsUninstallSwitch(2, uninstall));
+    EXPECT_FALSE(IsUninstallSwitch(3, second));
+    EXPECT_FALSE(IsUninstallSwitch(1, uninstall));
 }
 
 }  // namespace
