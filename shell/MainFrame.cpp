@@ -1,5 +1,6 @@
 #include "shell/MainFrame.h"
 
+#include "editing/CategoryDialog.h"
 #include "protocol/ProgressDialog.h"
 #include "resources/Resource.h"
 #include "shell/AboutDialog.h"
@@ -10,6 +11,7 @@
 #include "shell/MainStatusBar.h"
 #include "shell/MainToolBar.h"
 #include "shell/MonthTabs.h"
+#include "settings/SettingsSheet.h"
 #include "toolkit/Application.h"
 
 #include <shellapi.h>
@@ -327,13 +329,18 @@ void MainFrame::OpenDaySheet(int startPage) {
 }
 
 void MainFrame::OpenCategoryDialog() {
-    // Category registration dialog 115; after OK: Reload(kLoadAfterCategoryDialog)
-    // and the tree's rebuild.
+    CategoryDialog dialog(store_.categories, *this);
+    if (dialog.DoModal(hwnd) != IDOK) return;
+    // The genres as the server now holds them; the tree and the grid are
+    // rebuilt and drop every pointer into the old records.
+    Reload(kLoadAfterCategoryDialog);
+    if (MonthTabs* tabs = Tabs()) tabs->Rebuild();
 }
 
 void MainFrame::OpenSettings() {
-    // The settings sheet runs here; however it was closed, the tray option
-    // is applied as the settings hold it.
+    SettingsSheet sheet(settings_);
+    sheet.DoModal(hwnd);
+    // However the sheet was closed, the tray follows the settings.
     if (settings_.dwParam1 & P1_USE_TRAY) {
         tray_.Add();
     } else {
