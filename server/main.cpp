@@ -173,8 +173,8 @@ int Serve(Arguments& arguments) {
     arguments.Rest(0, 0);
 
     // Open (and create) the database before listening, so a bad path fails at once.
-    std::unique_ptr<CalendarStore> store = OpenCalendarStore(options.databasePath);
-    std::string where = store->Describe();
+    // (Each worker opens its own connection; this one is not kept.)
+    std::string where = OpenCalendarStore(options.databasePath)->Describe();
     CalendarServer::InstallStopSignals();
     CalendarServer server(options);
     std::string endpoint = server.Listen();
