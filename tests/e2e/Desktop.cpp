@@ -100,7 +100,8 @@ BOOL CALLBACK MatchChild(HWND window, LPARAM lParam) {
     Search& search = *reinterpret_cast<Search*>(lParam);
     char name[128] = {};
     GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, search.className) == 0 && (search.id < 0 || GetDlgCtrlID(window) == search.id)) {
+    const bool classMatches = !search.className || lstrcmpiA(name, search.className) == 0;
+    if (classMatches && (search.id < 0 || GetDlgCtrlID(window) == search.id)) {
         search.found = window;
         return FALSE;
     }

@@ -37,8 +37,10 @@ private:
     std::vector<unsigned char> rgb_;
 };
 
-// The windows of another process, found and read from outside.
+// The windows of another process, found and read from outside. A null class
+// name or an id of -1 matches any.
 HWND FindDescendant(HWND root, const char* className, int id);
+
 std::string WindowText(HWND window);
 RECT ScreenRect(HWND window);
 POINT ClientPointOnScreen(HWND window, int x, int y);

@@ -275,6 +275,48 @@ TEST_F(EndToEnd, MovesThroughMonthsByToolbarMenuAndKeys) {
     EXPECT_TRUE(StatusShows(today, kColumn, kRow)) << StatusText();
 }
 
+// ---- the settings sheet points the client at another server ----
+
+// Opens 編集 → 設定, writes `port` into the port field and confirms.
+bool SetPortThroughSettings(POINT cell, unsigned short port) {
+    if (!Click(cell) || !Keys("alt+e s")) return false;
+    HWND sheet = nullptr;
+    if (!WaitUntil([&] { return (sheet = FindWindowA(nullptr, "設定")) != nullptr && IsWindowVisible(sheet); },
+                   kStepMs)) {
+        return false;
+    }
+    HWND portField = nullptr;
+    if (!WaitUntil([&] { return (portField = FindDescendant(sheet, nullptr, 1018)) != nullptr; }, kStepMs)) {
+        return false;
+    }
+    const RECT field = ScreenRect(portField);
+    if (!Click(POINT{(field.left + field.right) / 2, (field.top + field.bottom) / 2}) ||
+        !Keys("End shift+Home BackSpace") || !RunShell("xdotool type --delay 40 " + std::to_string(port), 10000) ||
+        !WaitUntil([&] { return WindowText(portField) == std::to_string(port); }, kStepMs) || !Keys("Return")) {
+        return false;
+    }
+    return WaitUntil([&] { return !IsWindow(sheet); }, kStepMs);
+}
+
+TEST_F(EndToEnd, APortChangedInTheSettingsTakesTheNextRefreshToThatServer) {
+    ASSERT_TRUE(client_ && client_->Running());
+    CalendarServerProcess other({{"demo"}});
+    ASSERT_NE(other.Port(), 0);
+
+    ASSERT_TRUE(SetPortThroughSettings(CellCentre(kColumn, kRow), other.Port()));
+    EXPECT_EQ(ReadSetting("dwPortNo"), other.Port());
+    ASSERT_TRUE(Keys("F5"));  // 最新の情報に更新
+    EXPECT_TRUE(WaitUntil([&] { return other.Log().find(" GET 3 ") != std::string::npos; }, kStepMs))
+        << other.Log();
+    Shot("06-other-server");
+
+    // And back to the first server.
+    const size_t before = server_->Log().size();
+    ASSERT_TRUE(SetPortThroughSettings(CellCentre(kColumn, kRow), server_->Port()));
+    ASSERT_TRUE(Keys("F5"));
+    EXPECT_TRUE(WaitUntil([&] { return server_->Log().find(" GET 3 ", before) != std::string::npos; }, kStepMs));
+}
+
 // The tray icon sits in the virtual desktop's taskbar at the bottom right;
 // its calendar's red header is the only red there.
 POINT TrayIcon(const Screen& screen) {
@@ -286,11 +328,11 @@ POINT TrayIcon(const Screen& screen) {
 
 TEST_F(EndToEnd, TrayIconHidesAndRestoresTheFrame) {
     ASSERT_TRUE(client_ && client_->Running());
-    const POINT icon = TrayIcon(Shot("04-tray-icon"));
+    const POINT icon = TrayIcon(Shot("07-tray-icon"));
     ASSERT_GE(icon.x, 0) << "no tray icon in the taskbar";
     ASSERT_TRUE(Click(icon, 2));
     EXPECT_TRUE(WaitUntil([] { return !IsWindowVisible(Frame()); }, kStepMs)) << "not hidden";
-    Shot("04-hidden-in-tray");
+    Shot("07-hidden-in-tray");
     ASSERT_TRUE(Click(icon, 2));
     EXPECT_TRUE(WaitUntil([] { return IsWindowVisible(Frame()) && !IsIconic(Frame()); }, kStepMs)) << "not back";
     EXPECT_TRUE(StatusShows(Today(), kColumn, kRow)) << StatusText();
@@ -304,7 +346,7 @@ TEST_F(EndToEnd, CloseButtonKeepsTheClientRunningInTheTray) {
     // deactivation, hidden; the process goes on either way.
     EXPECT_TRUE(WaitUntil([] { return IsIconic(Frame()) || !IsWindowVisible(Frame()); }, kStepMs));
     EXPECT_TRUE(client_->Running());
-    const POINT icon = TrayIcon(Shot("05-closed-to-tray"));
+    const POINT icon = TrayIcon(Shot("07-closed-to-tray"));
     ASSERT_GE(icon.x, 0) << "no tray icon in the taskbar";
     // From hidden one double-click restores; from minimized the first one
     // hides and the second restores.
