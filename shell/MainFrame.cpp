@@ -1,6 +1,7 @@
 #include "shell/MainFrame.h"
 
 #include "editing/CategoryDialog.h"
+#include "editing/DateInfoSheet.h"
 #include "protocol/ProgressDialog.h"
 #include "resources/Resource.h"
 #include "shell/AboutDialog.h"
@@ -96,9 +97,10 @@ void MainFrame::RebuildCategoryTree() {}
 
 void MainFrame::UpdateCategoryCounts() {}
 
-int MainFrame::RunDaySheet(HWND, DayCell&, int) {
-    // The date-information sheet of the day.
-    return 0;
+int MainFrame::RunDaySheet(HWND owner, DayCell& day, int startPage) {
+    DaySheetSource source{day.Date(), day.Schedules(), day.DateInfo(), store_.categories, *this};
+    DateInfoSheet sheet(source);
+    return sheet.DoModal(owner, startPage) == 1 ? 1 : 0;
 }
 
 void MainFrame::SetToolBarVisible(bool visible) {
