@@ -1,8 +1,10 @@
 #include "shell/MainFrame.h"
 
 #include "editing/CategoryDialog.h"
+#include "editing/CategoryTree.h"
 #include "editing/DateInfoSheet.h"
 #include "protocol/ProgressDialog.h"
+#include "protocol/SearchDialog.h"
 #include "resources/Resource.h"
 #include "shell/AboutDialog.h"
 #include "shell/CalendarGrid.h"
@@ -83,19 +85,20 @@ void MainFrame::SetStatusText(const std::string& text) {
     if (statusBar_ && statusBar_->Handle()) statusBar_->SetStatusText(text);
 }
 
-std::unique_ptr<WindowBase> MainFrame::CreateCategoryTree(HWND split, CalendarGrid&) {
-    // A bare tree with the category tree's id and styles until the category
-    // tree's own class takes its place.
-    auto tree = std::make_unique<TreeViewCtrl>();
-    tree->Create(CalendarSplit::kTreeExStyle, nullptr, CalendarSplit::kTreeStyle, 0, 0, CalendarSplit::kTreeWidth, 0,
-                 split, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CalendarSplit::kTreeId)), GetInstance(),
-                 nullptr);
+std::unique_ptr<WindowBase> MainFrame::CreateCategoryTree(HWND split, CalendarGrid& grid) {
+    auto tree = std::make_unique<CategoryTree>(store_.categories, settings_, grid, hwnd);
+    tree->CreateIn(split);
+    tree_ = tree.get();
     return tree;
 }
 
-void MainFrame::RebuildCategoryTree() {}
+void MainFrame::RebuildCategoryTree() {
+    if (tree_) tree_->Rebuild();
+}
 
-void MainFrame::UpdateCategoryCounts() {}
+void MainFrame::UpdateCategoryCounts() {
+    if (tree_) tree_->UpdateCounts();
+}
 
 int MainFrame::RunDaySheet(HWND owner, DayCell& day, int startPage) {
     DaySheetSource source{day.Date(), day.Schedules(), day.DateInfo(), store_.categories, *this};
@@ -350,9 +353,7 @@ void MainFrame::OpenSettings() {
     }
 }
 
-void MainFrame::OpenSearch() {
-    // Search dialog 117, then the results dialog 118 for its conditions.
-}
+void MainFrame::OpenSearch() { RunSearch(hwnd, store_.categories, *this); }
 
 void MainFrame::ShowMonthStep(UINT command) {
     MonthTabs* tabs = Tabs();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 
+class CategoryTree;
 class ClientPane;
 class MonthTabs;
 class MainStatusBar;
@@ -103,6 +104,7 @@ private:
     Settings settings_;
     ScheduleStore store_;
     std::unique_ptr<ClientPane> pane_;
+    CategoryTree* tree_ = nullptr;  // owned by the split window
     std::unique_ptr<MainStatusBar> statusBar_;
     TrayIcon tray_;
     Menu popupMenu_;
