@@ -52,12 +52,12 @@ LRESULT MainToolBar::OnCreate(CREATESTRUCTA*) {
     ButtonStructSize(sizeof(TBBUTTON));
     TBADDBITMAP bitmap{instance, IDB_TOOLBAR};
     AddBitmap(kImageCount, &bitmap);
-    for (const ButtonSpec& spec : kButtons) {
+    for (const ButtonSpec& entry : kButtons) {
         TBBUTTON button{};
-        button.iBitmap = spec.image;
-        button.idCommand = spec.command;
-        button.fsState = spec.state;
-        button.fsStyle = spec.style;
+        button.iBitmap = entry.image;
+        button.idCommand = entry.command;
+        button.fsState = entry.state;
+        button.fsStyle = entry.style;
         InsertButton(-1, &button);
     }
 
@@ -65,16 +65,16 @@ LRESULT MainToolBar::OnCreate(CREATESTRUCTA*) {
     toolTips_->Create(0, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, hwnd, nullptr, instance, nullptr);
     int index = 0;
-    for (const ButtonSpec& spec : kButtons) {
-        if (spec.command != 0) {
+    for (const ButtonSpec& entry : kButtons) {
+        if (entry.command != 0) {
             TOOLINFOA tool{};
             tool.cbSize = TTTOOLINFOA_V1_SIZE;
             tool.uFlags = TTF_SUBCLASS;
             tool.hwnd = hwnd;
-            tool.uId = static_cast<UINT_PTR>(spec.command);
+            tool.uId = static_cast<UINT_PTR>(entry.command);
             GetItemRect(index, &tool.rect);
             tool.hinst = instance;
-            tool.lpszText = MAKEINTRESOURCEA(spec.tip);
+            tool.lpszText = MAKEINTRESOURCEA(entry.tip);
             toolTips_->AddTool(&tool);
         }
         ++index;
