@@ -67,7 +67,9 @@ int CalendarApp::StartFrame() {
     frameClass.lpfnWndProc = &WindowBase::WindowProc;
     frameClass.hInstance = instance;
     frameClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
-    frameClass.hIconSm = frameClass.hIcon;
+    frameClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                        LR_SHARED));
     frameClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     frameClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
     frameClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINFRAME);

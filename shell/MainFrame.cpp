@@ -154,7 +154,10 @@ LRESULT MainFrame::OnCreate(CREATESTRUCTA*) {
     tray_.data.uID = 0;
     tray_.data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     tray_.data.uCallbackMessage = WM_TRAYNOTIFY;
-    tray_.data.hIcon = LoadIconA(GetInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+    // The icon's own small image, not its large one shrunk by the shell.
+    tray_.data.hIcon = static_cast<HICON>(LoadImageA(GetInstance(), MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                     LR_SHARED));
     tray_.SetTip(GetText());
     if (settings_.dwParam1 & P1_USE_TRAY) tray_.Add();
 
@@ -202,7 +205,10 @@ LRESULT MainFrame::OnMove(int, int) {
 LRESULT MainFrame::OnClose() {
     const bool ctrlDown = GetKeyState(VK_CONTROL) < 0;
     if (ClosesToTray(settings_.dwParam1, ctrlDown, exitRequested_ != 0)) {
+        // Hide at once as well: a desktop that reports no deactivation for
+        // the minimizing would otherwise leave the frame on the taskbar.
         ShowWindow(SW_MINIMIZE);
+        ShowWindow(SW_HIDE);
         return 1;
     }
     SaveOnRealClose();
