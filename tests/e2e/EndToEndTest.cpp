@@ -4,211 +4,33 @@
 // server logged, what the client's windows say (read from outside its
 // process) and pixels of the screen. Screenshots of every step stay in the
 // build folder (tests/e2e/shots).
-#include "tests/e2e/Desktop.h"
+#include "tests/e2e/ClientFixture.h"
 #include "tests/support/CalendarServerProcess.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
-#include <memory>
-
-#ifndef RDZ_CLIENT_EXE
-#error "RDZ_CLIENT_EXE must name the client program (Unix path)"
-#endif
-#ifndef RDZ_SHOT_FOLDER
-#error "RDZ_SHOT_FOLDER must name the folder for screenshots (Unix path)"
-#endif
-
 namespace {
 
-const char kSettingsKey[] = "Software\\Sorano\\Mimosa";
-const char kTitle[] = "ミモザ手帳 1.1.4";
-const unsigned kStartMs = 90000;
-const unsigned kStepMs = 15000;
-
-// ---- calendar arithmetic for the expected texts ----
-
-struct Day {
-    int year, month, day;
-};
-
-long DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-}
-
-Day CivilFromDays(long z) {
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    return Day{static_cast<int>(yoe + era * 400 + (m <= 2)), m, d};
-}
-
-int Weekday(long days) { return static_cast<int>((days % 7 + 11) % 7); }  // 0 = Sunday
-
-// The date the grid shows in column c, row r of a month.
-long CellDays(int year, int month, int c, int r) {
-    const long first = DaysFromCivil(year, month, 1);
-    return first - Weekday(first) + r * 7 + c;
-}
-
-// The status bar's date, "2026年12月16日(水)", of column c, row r.
-std::string StatusDate(int year, int month, int c, int r) {
-    static const char* const names[] = {"日", "月", "火", "水", "木", "金", "土"};
-    const long days = CellDays(year, month, c, r);
-    const Day d = CivilFromDays(days);
-    char text[64];
-    std::snprintf(text, sizeof text, "%d年%d月%d日(%s)", d.year, d.month, d.day, names[Weekday(days)]);
-    return text;
-}
-
-Day Today() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return Day{now.wYear, now.wMonth, now.wDay};
-}
-
-Day AddMonths(Day d, int months) {
-    const int index = d.year * 12 + (d.month - 1) + months;
-    return Day{index / 12, index % 12 + 1, 1};
-}
-
-// ---- the client process ----
-
-class ClientProcess {
-public:
-    ClientProcess() {
-        std::string command = "\"" + WindowsPathOf(RDZ_CLIENT_EXE) + "\"";
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof startup);
-        startup.cb = sizeof startup;
-        ZeroMemory(&process_, sizeof process_);
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_)) {
-            process_.hProcess = nullptr;
-        }
-        if (process_.hThread) CloseHandle(process_.hThread);
-    }
-    ~ClientProcess() {
-        if (!process_.hProcess) return;
-        if (Running()) TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-    }
-    ClientProcess(const ClientProcess&) = delete;
-    ClientProcess& operator=(const ClientProcess&) = delete;
-
-    bool Started() const { return process_.hProcess != nullptr; }
-    bool Running() const { return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-    // The exit code once the process has ended within `timeoutMs`, else -1.
-    long WaitForExit(unsigned timeoutMs) const {
-        DWORD code = 0;
-        if (!Started() || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    PROCESS_INFORMATION process_;
-};
-
-DWORD ReadSetting(const char* name) {
-    DWORD value = 0, size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
-}
-
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ClientFixture {
 protected:
     static void SetUpTestSuite() {
         server_ = new CalendarServerProcess({{"demo"}});
         // The client keeps its defaults but for the port of this test's server.
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-        HKEY key = nullptr;
-        if (server_->Port() != 0 &&
-            RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-                ERROR_SUCCESS) {
-            DWORD port = server_->Port();
-            RegSetValueExA(key, "dwPortNo", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), sizeof port);
-            RegCloseKey(key);
-        }
+        ResetSettings(server_->Port());
     }
     static void TearDownTestSuite() {
         client_.reset();
         delete server_;
         server_ = nullptr;
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-    }
-
-    // Starts the client and waits until its frame is shown.
-    static bool StartClient() {
-        client_.reset(new ClientProcess());
-        return client_->Started() && WaitUntil([] { return IsWindowVisible(Frame()) != FALSE; }, kStartMs);
-    }
-    static HWND Frame() { return FindWindowA("RendezClient", nullptr); }
-    static HWND Grid() {
-        HWND split = FindDescendant(Frame(), "QxKit_SplitWindow", 100);
-        return split ? FindDescendant(split, "QxKit_Window", 1) : nullptr;
-    }
-    static HWND Toolbar() { return FindDescendant(Frame(), "QXKIT_ToolbarWindow32", 2); }
-    static HWND Tabs() { return FindDescendant(Frame(), "QXKITTabControl32", 4); }
-    static HWND StatusBar() {
-        for (HWND child = GetWindow(Frame(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            char name[64] = {};
-            GetClassNameA(child, name, sizeof name);
-            if (GetDlgCtrlID(child) == 3 && lstrcmpiA(name, "QxKit_Window") != 0) return child;
-        }
-        return nullptr;
-    }
-    static int ShownMonth() {
-        return static_cast<int>(SendMessageA(Tabs(), TCM_GETCURSEL, 0, 0)) + 1;
-    }
-
-    // The middle of day cell (c, r) of the grid, on the screen.
-    static POINT CellCentre(int c, int r) {
-        RECT client{0, 0, 0, 0};
-        GetClientRect(Grid(), &client);
-        const int w = client.right, h = client.bottom;
-        return ClientPointOnScreen(Grid(), (2 * c + 1) * w / 14, 50 + (2 * r + 1) * (h - 50) / 12);
-    }
-
-    // Waits until the status bar reads the date of cell (c, r) of the month.
-    static bool StatusShows(Day month, int c, int r) {
-        const std::string expected = StatusDate(month.year, month.month, c, r);
-        return WaitUntil([&] { return WindowText(StatusBar()).rfind(expected, 0) == 0; }, kStepMs) &&
-               ShownMonth() == month.month;
-    }
-    static std::string StatusText() { return WindowText(StatusBar()); }
-
-    static Screen Shot(const std::string& name) { return Screen::Capture(RDZ_SHOT_FOLDER, name); }
-
-    // Waits until the toolbar's pictures are on the screen: the navigation
-    // arrows' blue spreads over more than 100 pixels of the toolbar.
-    static bool ToolbarDrawn(const std::string& shotName) {
-        return WaitUntil(
-            [&] {
-                RECT blue = Shot(shotName).BoundsOf(RGB(0, 64, 176), ScreenRect(Toolbar()));
-                return blue.right - blue.left > 100;
-            },
-            kStepMs);
+        ResetSettings(0);
     }
 
     static CalendarServerProcess* server_;
-    static std::unique_ptr<ClientProcess> client_;
 };
 
 CalendarServerProcess* EndToEnd::server_ = nullptr;
-std::unique_ptr<ClientProcess> EndToEnd::client_;
 
 // The cell every step selects: a Wednesday in the middle of the month.
 const int kColumn = 3, kRow = 2;
