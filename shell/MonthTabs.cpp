@@ -99,5 +99,8 @@ void MonthTabs::Rebuild() {
     CalendarGrid* grid = Grid();
     if (!grid) return;
     grid->LayoutMonth(0, 0, 0);
+    // The tree was labelled from the counts of the data before the reload;
+    // the layout has just counted the reloaded schedules.
+    host_.UpdateCategoryCounts();
     grid->InvalidateRect(nullptr, TRUE);
 }
