@@ -109,6 +109,33 @@ POINT ClientFixture::CellCentre(int c, int r) {
     return ClientPointOnScreen(Grid(), (2 * c + 1) * w / 14, 50 + (2 * r + 1) * (h - 50) / 12);
 }
 
+HWND ClientFixture::Tree() {
+    HWND split = FindDescendant(Frame(), "QxKit_SplitWindow", 100);
+    return split ? FindDescendant(split, nullptr, 30) : nullptr;
+}
+
+// The columns and rows share out the pixels in 16.16 fixed point below a
+// 50-pixel head; neighbours overlap by their one-pixel border.
+RECT ClientFixture::CellRect(int c, int r) {
+    RECT client{0, 0, 0, 0};
+    GetClientRect(Grid(), &client);
+    const long long cw = static_cast<long long>(client.right) * 65536 / 7;
+    const long long rh = static_cast<long long>(client.bottom - 50) * 65536 / 6;
+    RECT cell{static_cast<LONG>((c * cw) >> 16), static_cast<LONG>(50 + ((r * rh) >> 16)),
+              static_cast<LONG>(((c + 1) * cw >> 16) + 1), static_cast<LONG>(51 + (((r + 1) * rh) >> 16))};
+    MapWindowPoints(Grid(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    return cell;
+}
+
+// Black pixels inside the cell, below its head line and clear of its border
+// (a selected day's is two pixels wide).
+bool ClientFixture::CellListsText(const Screen& screen, int c, int r) {
+    const RECT cell = CellRect(c, r);
+    const RECT list{cell.left + 4, cell.top + 16, cell.right - 4, cell.bottom - 4};
+    const RECT black = screen.BoundsOf(RGB(0, 0, 0), list);
+    return black.right - black.left > 3;
+}
+
 bool ClientFixture::StatusShows(Day month, int c, int r) {
     const std::string expected = StatusDate(month.year, month.month, c, r);
     return WaitUntil([&] { return WindowText(StatusBar()).rfind(expected, 0) == 0; }, kStepMs) &&

@@ -52,8 +52,14 @@ protected:
     static HWND StatusBar();
     static int ShownMonth();
 
+    static HWND Tree();
+
     // The middle of day cell (c, r) of the grid, on the screen.
     static POINT CellCentre(int c, int r);
+    // Day cell (c, r) on the screen, as the grid paints it.
+    static RECT CellRect(int c, int r);
+    // Whether the schedule lines under the day's head show any text.
+    static bool CellListsText(const Screen& screen, int c, int r);
 
     // Waits until the status bar reads the date of cell (c, r) of the month.
     static bool StatusShows(Day month, int c, int r);

@@ -18,6 +18,10 @@ bool Click(POINT at, int count = 1);
 bool Drag(POINT from, POINT to);
 // xdotool key names, e.g. "ctrl+Next", "alt+v", "m".
 bool Keys(const std::string& keys);
+// Puts Shift-JIS text on the X clipboard (xclip) and waits until Wine's
+// clipboard offers it, ready for Ctrl+V: typed Japanese would arrive as
+// single bytes.
+bool PutOnClipboard(const std::string& shiftJis);
 
 // One screenshot of the whole screen.
 class Screen {

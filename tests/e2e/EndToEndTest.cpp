@@ -1,17 +1,44 @@
 // The client as a person uses it: the real calendar-server with its demo data
 // and the real RendezClient.exe in Wine's virtual desktop, driven only by X
 // input (xdotool). The steps run in order on one client and check what the
-// server logged, what the client's windows say (read from outside its
-// process) and pixels of the screen. Screenshots of every step stay in the
-// build folder (tests/e2e/shots).
+// server holds (read through its protocol) or logged, what the client's
+// windows say (read from outside its process) and pixels of the screen.
+// Screenshots of every step stay in the build folder (tests/e2e/shots).
+#include "protocol/CategorySet.h"
+#include "protocol/DateInfoSet.h"
+#include "protocol/ScheduleSet.h"
 #include "tests/e2e/ClientFixture.h"
+#include "tests/e2e/RemoteControls.h"
 #include "tests/support/CalendarServerProcess.h"
+#include "tests/support/TestServerContext.h"
+#include "text/ShiftJis.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
+
+long DayKey(long days) {
+    const Day d = CivilFromDays(days);
+    return d.year * 10000L + d.month * 100L + d.day;
+}
+
+// The cell every step selects: a Wednesday in the middle of the month.
+const int kColumn = 3, kRow = 2;
+
+// The day every editing step works on: a weekday in the middle of a month
+// three months ahead, which the demo data leave without schedules.
+const int kEditColumn = 3, kEditRow = 2;
+Day EditMonth() { return AddMonths(Today(), 3); }
+int32_t EditDay() {
+    const Day month = EditMonth();
+    return static_cast<int32_t>(DayKey(CellDays(month.year, month.month, kEditColumn, kEditRow)));
+}
 
 class EndToEnd : public ClientFixture {
 protected:
@@ -27,13 +54,59 @@ protected:
         ResetSettings(0);
     }
 
+    // Selects the editing day: its cell, then three months on from today's.
+    static bool GoToEditDay() {
+        return Click(CellCentre(kEditColumn, kEditRow)) && Keys("ctrl+Home ctrl+Next ctrl+Next ctrl+Next") &&
+               StatusShows(EditMonth(), kEditColumn, kEditRow);
+    }
+    // Back on the day the other steps select, in the current month.
+    static bool BackToToday() {
+        return Click(CellCentre(kColumn, kRow)) && Keys("ctrl+Home") && StatusShows(Today(), kColumn, kRow);
+    }
+
+    // ---- what the server holds, read through its protocol ----
+
+    static std::unique_ptr<TestServerContext> ServerContext() {
+        return std::make_unique<TestServerContext>("127.0.0.1", server_->Port());
+    }
+    static std::vector<ScheduleRecord> HeldSchedules(int32_t date) {
+        auto context = ServerContext();
+        ScheduleSet set(*context);
+        std::vector<ScheduleRecord> day;
+        EXPECT_EQ(set.Get(""), 1);
+        for (const auto& record : set.records) {
+            if (record->date == date) day.push_back(*record);
+        }
+        return day;
+    }
+    static std::vector<CategoryRecord> HeldCategories() {
+        auto context = ServerContext();
+        CategorySet set(*context);
+        std::vector<CategoryRecord> records;
+        EXPECT_EQ(set.Get(""), 1);
+        for (const auto& record : set.records) records.push_back(*record);
+        return records;
+    }
+    static const CategoryRecord* Named(const std::vector<CategoryRecord>& records, const std::string& name) {
+        for (const CategoryRecord& record : records) {
+            if (FieldText(record.name) == name) return &record;
+        }
+        return nullptr;
+    }
+    static std::unique_ptr<DateInfoRecord> HeldDateInfo(int32_t date) {
+        auto context = ServerContext();
+        DateInfoSet set(*context);
+        EXPECT_EQ(set.Get(""), 1);
+        for (const auto& record : set.records) {
+            if (record->date == date) return std::make_unique<DateInfoRecord>(*record);
+        }
+        return nullptr;
+    }
+
     static CalendarServerProcess* server_;
 };
 
 CalendarServerProcess* EndToEnd::server_ = nullptr;
-
-// The cell every step selects: a Wednesday in the middle of the month.
-const int kColumn = 3, kRow = 2;
 
 TEST_F(EndToEnd, StartsOnTheDemoMonthAfterLoadingFromTheServer) {
     ASSERT_NE(server_->Port(), 0) << "calendar-server did not start";
@@ -95,6 +168,391 @@ TEST_F(EndToEnd, MovesThroughMonthsByToolbarMenuAndKeys) {
     Shot("03-year-back-by-keys");
     ASSERT_TRUE(Keys("ctrl+Home"));
     EXPECT_TRUE(StatusShows(today, kColumn, kRow)) << StatusText();
+}
+
+// ---- editing from outside: the day sheet, the date page, genres, the tree, search ----
+
+// A visible top-level window of the client with this title, once it is up.
+HWND WaitForWindow(const char* title) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindWindowA(nullptr, title)) != nullptr && IsWindowVisible(window); },
+              kStepMs);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+bool WaitClosed(HWND window) {
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, kStepMs);
+}
+
+bool ClickControl(HWND parent, int id) {
+    HWND control = FindDescendant(parent, nullptr, id);
+    return control && WaitUntil([&] { return IsWindowEnabled(control) != FALSE; }, kStepMs) &&
+           Click(Middle(ScreenRect(control)));
+}
+
+// Picks item `index` of a drop-down list as a person does: open it, go to
+// the top, step down, take it.
+bool ChooseComboItem(HWND combo, int index) {
+    if (!combo || !Click(Middle(ScreenRect(combo)))) return false;
+    std::string keys = "Home";
+    for (int i = 0; i < index; ++i) keys += " Down";
+    return Keys(keys + " Return") &&
+           WaitUntil([&] { return SendRemote(combo, CB_GETCURSEL, 0, 0) == index; }, kStepMs);
+}
+
+// Replaces an edit's text by pasting `text` from the clipboard.
+bool PasteInto(HWND edit, const std::string& text) {
+    return edit && Click(Middle(ScreenRect(edit))) && Keys("End shift+Home BackSpace") && PutOnClipboard(text) &&
+           Keys("ctrl+v") && WaitUntil([&] { return WindowText(edit) == text; }, kStepMs);
+}
+
+// Answers the "確認" box with OK after checking its question.
+bool ConfirmDeletion(const std::string& name) {
+    HWND box = WaitForWindow("確認");
+    if (!box) return false;
+    const std::string question = WindowText(FindDescendant(box, "Static", 0xFFFF));
+    EXPECT_EQ(question, "「" + name + "」を削除します。よろしいですか？");
+    return ClickControl(box, IDOK) && WaitClosed(box);
+}
+
+const char kDaySheet[] = "日付情報の登録・修正";
+const char kEntryDialog[] = "スケジュールの登録・更新";
+// Texts with bytes the wire escapes (":") and double-byte characters whose
+// second byte is a backslash (表, ソ).
+const std::string kFirstText = "表計算ソフト講習 10:30";
+const std::string kSecondText = "表彰式 リハーサル";
+const std::string kDayName = "創立記念日(表彰)";
+const std::string kGenre = "ソフトボール";
+
+TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const Day month = EditMonth();
+    const int32_t day = EditDay();
+    ASSERT_TRUE(HeldSchedules(day).empty()) << "the demo data reach " << day;
+    ASSERT_TRUE(GoToEditDay());
+    const std::string date = StatusDate(month.year, month.month, kEditColumn, kEditRow);
+    EXPECT_FALSE(CellListsText(Shot("04-edit-day"), kEditColumn, kEditRow));
+    const auto categories = HeldCategories();
+    const CategoryRecord* event = Named(categories, "イベント");
+    const CategoryRecord* training = Named(categories, "研修");
+    ASSERT_TRUE(event && training);
+
+    // Enter opens the day's sheet on its schedule page; 追加 the entry dialog.
+    ASSERT_TRUE(Keys("Return"));
+    HWND sheet = WaitForWindow(kDaySheet);
+    ASSERT_NE(sheet, nullptr);
+    HWND list = FindDescendant(sheet, "SysListView32", 1010);
+    EXPECT_EQ(WindowText(FindDescendant(sheet, "Static", 1014)), date + "の予定を入力してください。");
+    EXPECT_TRUE(ListViewRows(list, 3).empty());
+    ASSERT_TRUE(ClickControl(sheet, 1009));
+    HWND entry = WaitForWindow(kEntryDialog);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(FindDescendant(entry, "Button", IDOK)));
+    ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1021), 1));  // 社内行事
+    ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1022), 1));  // イベント
+    ASSERT_TRUE(PasteInto(FindDescendant(entry, "Edit", 1019), kFirstText));
+    EXPECT_EQ(WindowText(FindDescendant(entry, nullptr, 1022)), "イベント");
+    Shot("04-entry-dialog");
+    ASSERT_TRUE(ClickControl(entry, IDOK));
+    ASSERT_TRUE(WaitClosed(entry));
+    EXPECT_EQ(ListViewRows(list, 3), std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + kFirstText});
+    Shot("04-day-sheet-added");
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+
+    std::vector<ScheduleRecord> held;
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 1; }, kStepMs));
+    const int32_t id = held[0].id;
+    EXPECT_EQ(FieldText(held[0].text), kFirstText);
+    EXPECT_EQ(held[0].genreId, event->id);
+    // The grid lists it, the status bar names it once the day is selected again.
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " " + kFirstText; }, kStepMs)) << StatusText();
+    EXPECT_TRUE(CellListsText(Shot("04-added"), kEditColumn, kEditRow));
+
+    // Change: the row, 変更, another genre and text.
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    list = FindDescendant(sheet, "SysListView32", 1010);
+    ASSERT_TRUE(Click(Middle(ListViewRowRect(list, 0))));
+    ASSERT_TRUE(ClickControl(sheet, 1015));
+    ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
+    EXPECT_EQ(WindowText(FindDescendant(entry, nullptr, 1021)), "社内行事");
+    EXPECT_EQ(WindowText(FindDescendant(entry, nullptr, 1022)), "イベント");
+    EXPECT_EQ(WindowText(FindDescendant(entry, "Edit", 1019)), kFirstText);
+    ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1022), 0));  // 研修
+    ASSERT_TRUE(PasteInto(FindDescendant(entry, "Edit", 1019), kSecondText));
+    ASSERT_TRUE(ClickControl(entry, IDOK));
+    ASSERT_TRUE(WaitClosed(entry));
+    EXPECT_EQ(ListViewRows(list, 3), std::vector<std::string>{"社内|研修|" + kSecondText});
+    Shot("04-day-sheet-changed");
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            held = HeldSchedules(day);
+            return held.size() == 1 && FieldText(held[0].text) == kSecondText;
+        },
+        kStepMs));
+    EXPECT_EQ(held[0].id, id);
+    EXPECT_EQ(held[0].genreId, training->id);
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " " + kSecondText; }, kStepMs)) << StatusText();
+
+    // Delete: the row, 削除, the question answered with OK.
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    list = FindDescendant(sheet, "SysListView32", 1010);
+    ASSERT_TRUE(Click(Middle(ListViewRowRect(list, 0))));
+    ASSERT_TRUE(ClickControl(sheet, 1011));
+    ASSERT_TRUE(ConfirmDeletion(kSecondText));
+    EXPECT_TRUE(ListViewRows(list, 3).empty());
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+    EXPECT_TRUE(WaitUntil([&] { return HeldSchedules(day).empty(); }, kStepMs));
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " "; }, kStepMs)) << StatusText();
+    EXPECT_FALSE(CellListsText(Shot("04-deleted"), kEditColumn, kEditRow));
+    EXPECT_TRUE(BackToToday());
+}
+
+TEST_F(EndToEnd, NamesADayAndMarksItAHolidayOnTheDatePage) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const int32_t day = EditDay();
+    ASSERT_EQ(HeldDateInfo(day), nullptr) << day << " already has a name";
+    ASSERT_TRUE(GoToEditDay());
+    Screen before = Shot("05-before-naming");
+    const RECT cell = CellRect(kEditColumn, kEditRow);
+    const RECT head{cell.left + 3, cell.top + 3, cell.right - 3, cell.top + 15};
+    const POINT inside{cell.right - 8, cell.bottom - 8};
+    EXPECT_EQ(before.At(inside.x, inside.y), RGB(255, 255, 255));
+    const RECT blackHead = before.BoundsOf(RGB(0, 0, 0), head);  // the day number alone
+    ASSERT_GT(blackHead.right, blackHead.left);
+
+    ASSERT_TRUE(Keys("Return"));
+    HWND sheet = WaitForWindow(kDaySheet);
+    ASSERT_NE(sheet, nullptr);
+    HWND tabs = FindDescendant(sheet, "SysTabControl32", -1);
+    ASSERT_TRUE(Click(Middle(TabRect(tabs, 1))));  // 日付設定
+    HWND name = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (name = FindDescendant(sheet, "Edit", 1019)) && IsWindowVisible(name); },
+                          kStepMs));
+    EXPECT_EQ(WindowText(name), "");
+    ASSERT_TRUE(PasteInto(name, kDayName));
+    HWND holiday = FindDescendant(sheet, "Button", 1022);
+    ASSERT_TRUE(holiday && Click(Middle(ScreenRect(holiday))));
+    EXPECT_TRUE(WaitUntil([&] { return SendRemote(holiday, BM_GETCHECK, 0, 0) == BST_CHECKED; }, kStepMs));
+    Shot("05-date-page");
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+
+    std::unique_ptr<DateInfoRecord> held;
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldDateInfo(day)) != nullptr; }, kStepMs));
+    EXPECT_EQ(FieldText(held->name), kDayName);
+    EXPECT_EQ(held->holiday, 1);
+    EXPECT_TRUE(HeldSchedules(day).empty());
+    // The cell turns pink, and its head, now red, runs on past the day
+    // number with the name.
+    Screen after;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            after = Shot("05-holiday");
+            return after.At(inside.x, inside.y) == RGB(255, 192, 192);
+        },
+        kStepMs));
+    const RECT redHead = after.BoundsOf(RGB(255, 0, 0), head);
+    EXPECT_EQ(after.BoundsOf(RGB(0, 0, 0), head).right, 0) << "head still black";
+    EXPECT_GT(redHead.right - redHead.left, 3 * (blackHead.right - blackHead.left));
+    EXPECT_TRUE(BackToToday());
+}
+
+TEST_F(EndToEnd, AddsAndDeletesAGenreThroughTheCategoryDialog) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const CategoryRecord* personal = nullptr;
+    auto categories = HeldCategories();
+    ASSERT_NE(personal = Named(categories, "個人"), nullptr);
+    const int32_t personalId = personal->id;
+
+    // Opens 編集 → ｶﾃｺﾞﾘ登録 and selects 個人, the third category.
+    auto openOnPersonal = [&](HWND& dialog, HWND& genres) {
+        ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+        ASSERT_TRUE(Keys("alt+e c"));
+        ASSERT_NE(dialog = WaitForWindow("ｶﾃｺﾞﾘの登録・更新"), nullptr);
+        HWND list = FindDescendant(dialog, "ListBox", 1034);
+        ASSERT_EQ(SendRemote(list, LB_GETCOUNT, 0, 0), 3);
+        const int height = static_cast<int>(SendRemote(list, LB_GETITEMHEIGHT, 0, 0));
+        ASSERT_TRUE(Click(ClientPointOnScreen(list, 10, 2 * height + height / 2)));
+        ASSERT_TRUE(WaitUntil([&] { return SendRemote(list, LB_GETCURSEL, 0, 0) == 2; }, kStepMs));
+        genres = FindDescendant(dialog, "ListBox", 1035);
+        ASSERT_TRUE(WaitUntil([&] { return SendRemote(genres, LB_GETCOUNT, 0, 0) > 0; }, kStepMs));
+    };
+
+    HWND dialog = nullptr, genres = nullptr;
+    openOnPersonal(dialog, genres);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(SendRemote(genres, LB_GETCOUNT, 0, 0), 3);  // 記念日, 趣味, 通院
+    ASSERT_TRUE(ClickControl(dialog, 1009));
+    HWND genreDialog = WaitForWindow("ｼﾞｬﾝﾙの登録");
+    ASSERT_NE(genreDialog, nullptr);
+    EXPECT_EQ(WindowText(FindDescendant(genreDialog, "Static", 1037)), "個人");
+    EXPECT_FALSE(IsWindowEnabled(FindDescendant(genreDialog, "Button", IDOK)));
+    ASSERT_TRUE(PasteInto(FindDescendant(genreDialog, "Edit", 1019), kGenre));
+    ASSERT_TRUE(ClickControl(genreDialog, IDOK));
+    ASSERT_TRUE(WaitClosed(genreDialog));
+    EXPECT_EQ(SendRemote(genres, LB_GETCOUNT, 0, 0), 4);
+    Shot("06-genre-added");
+    ASSERT_TRUE(ClickControl(dialog, IDOK));
+    ASSERT_TRUE(WaitClosed(dialog));
+
+    const CategoryRecord* added = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (added = Named(categories = HeldCategories(), kGenre)) != nullptr; },
+                          kStepMs));
+    EXPECT_EQ(added->level, LEVEL_GENRE);
+    EXPECT_EQ(added->parentId, personalId);
+    EXPECT_EQ(FieldText(added->shortName), kGenre);
+    EXPECT_EQ(categories.size(), 12u);
+    // The tree lists it last under 個人, shown and counted 0.
+    std::vector<TreeEntry> tree;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            tree = TreeEntries(Tree());
+            return tree.size() == 12 && tree.back().text == kGenre + " (0)";
+        },
+        kStepMs));
+    if (tree.size() == 12) {
+        EXPECT_EQ(tree.back().depth, 1);
+        EXPECT_EQ(tree.back().image, 1);
+        EXPECT_EQ(tree[7].text.rfind("個人 (", 0), 0u);
+    }
+    Shot("06-genre-in-tree");
+
+    // Deleting it: the fourth genre, 削除, the question answered with OK.
+    openOnPersonal(dialog, genres);
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(SendRemote(genres, LB_GETCOUNT, 0, 0), 4);
+    const int height = static_cast<int>(SendRemote(genres, LB_GETITEMHEIGHT, 0, 0));
+    ASSERT_TRUE(Click(ClientPointOnScreen(genres, 10, 3 * height + height / 2)));
+    ASSERT_TRUE(ClickControl(dialog, 1011));
+    ASSERT_TRUE(ConfirmDeletion(kGenre));
+    EXPECT_EQ(SendRemote(genres, LB_GETCOUNT, 0, 0), 3);
+    ASSERT_TRUE(ClickControl(dialog, IDOK));
+    ASSERT_TRUE(WaitClosed(dialog));
+    EXPECT_TRUE(WaitUntil([&] { return !Named(categories = HeldCategories(), kGenre) && categories.size() == 11; },
+                          kStepMs));
+    EXPECT_TRUE(WaitUntil([&] { return TreeEntries(Tree()).size() == 11; }, kStepMs));
+    Shot("06-genre-deleted");
+}
+
+// The tree's entry whose text is `name`, a blank and a count in brackets.
+TreeEntry EntryOf(const std::vector<TreeEntry>& tree, const std::string& name) {
+    for (const TreeEntry& entry : tree) {
+        if (entry.text.rfind(name + " (", 0) == 0) return entry;
+    }
+    return TreeEntry{nullptr, -1, "", -1, false, false};
+}
+
+std::string TreeText(const std::vector<TreeEntry>& tree) {
+    std::string text;
+    for (const TreeEntry& entry : tree) text += std::string(entry.depth * 2, ' ') + entry.text + "\n";
+    return text;
+}
+
+TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const int32_t day = EditDay();
+    auto categories = HeldCategories();
+    const CategoryRecord* hobby = Named(categories, "趣味");
+    ASSERT_NE(hobby, nullptr);
+    {
+        // Another user's schedule for the day, straight to the server.
+        ScheduleRecord record;
+        record.op = OP_ADD;
+        record.date = day;
+        record.genreId = hobby->id;
+        CopyToField(record.text, kFirstText);
+        auto context = ServerContext();
+        ScheduleSet set(*context);
+        ASSERT_EQ(set.Set(record), 1);
+    }
+    ASSERT_TRUE(GoToEditDay());
+    // 表示 → ｶﾃｺﾞﾘ ﾂﾘｰ shows the tree beside the grid.
+    ASSERT_FALSE(IsWindowVisible(Tree()));
+    ASSERT_TRUE(Keys("alt+v c"));
+    ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(Tree()) != FALSE; }, kStepMs));
+    ASSERT_TRUE(Keys("F5"));  // 最新の情報に更新
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "趣味").text == "趣味 (1)"; }, kStepMs))
+        << TreeText(TreeEntries(Tree())) << server_->Log();
+    std::vector<TreeEntry> tree = TreeEntries(Tree());
+    EXPECT_EQ(EntryOf(tree, "個人").text, "個人 (1)");
+    EXPECT_TRUE(EntryOf(tree, "趣味").bold);
+    EXPECT_EQ(EntryOf(tree, "業務").text, "業務 (0)");
+    EXPECT_FALSE(EntryOf(tree, "業務").bold);
+    EXPECT_TRUE(CellListsText(Shot("07-filter-on"), kEditColumn, kEditRow));
+
+    // A double-click on 趣味 turns it off: 個人 mixed, the day lists nothing,
+    // the counts stay.
+    ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(tree, "趣味").item)), 2));
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "趣味").image == 0; }, kStepMs));
+    tree = TreeEntries(Tree());
+    EXPECT_EQ(EntryOf(tree, "個人").image, 2);
+    EXPECT_EQ(EntryOf(tree, "記念日").image, 1);
+    EXPECT_EQ(EntryOf(tree, "趣味").text, "趣味 (1)");
+    EXPECT_TRUE(WaitUntil([&] { return !CellListsText(Shot("07-genre-off"), kEditColumn, kEditRow); }, kStepMs));
+
+    // 個人 double-clicked turns it and all its genres on; again, all off.
+    const RECT personal = TreeItemTextRect(Tree(), EntryOf(tree, "個人").item);
+    ASSERT_TRUE(Click(Middle(personal), 2));
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "個人").image == 1; }, kStepMs));
+    EXPECT_EQ(EntryOf(TreeEntries(Tree()), "趣味").image, 1);
+    EXPECT_TRUE(WaitUntil([&] { return CellListsText(Shot("07-category-on"), kEditColumn, kEditRow); }, kStepMs));
+    ASSERT_TRUE(Click(Middle(personal), 2));
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "個人").image == 0; }, kStepMs));
+    tree = TreeEntries(Tree());
+    for (const char* genre : {"記念日", "趣味", "通院"}) EXPECT_EQ(EntryOf(tree, genre).image, 0) << genre;
+    EXPECT_TRUE(WaitUntil([&] { return !CellListsText(Shot("07-category-off"), kEditColumn, kEditRow); }, kStepMs));
+    // The status bar names the day's schedules whatever the filter.
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText().find(kFirstText) != std::string::npos; }, kStepMs));
+    ASSERT_TRUE(Click(Middle(personal), 2));
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "個人").image == 1; }, kStepMs));
+
+    // ﾂｰﾙ → 検索: 個人, 趣味 and a piece of the text find the one schedule.
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    ASSERT_TRUE(Keys("alt+t s"));
+    HWND search = WaitForWindow("検索");
+    ASSERT_NE(search, nullptr);
+    ASSERT_TRUE(ChooseComboItem(FindDescendant(search, nullptr, 1047), 2));  // 個人
+    ASSERT_TRUE(ChooseComboItem(FindDescendant(search, nullptr, 1045), 1));  // 趣味
+    const std::string piece = "ソフト講習 10:";
+    ASSERT_TRUE(PasteInto(FindDescendant(search, "Edit", 1019), piece));
+    Shot("08-search");
+    ASSERT_TRUE(ClickControl(search, IDOK));
+    HWND results = WaitForWindow("検索結果");
+    ASSERT_NE(results, nullptr);
+    const Day d = CivilFromDays(CellDays(EditMonth().year, EditMonth().month, kEditColumn, kEditRow));
+    const std::string date = std::to_string(d.year) + "/" + std::to_string(d.month) + "/" + std::to_string(d.day);
+    EXPECT_EQ(ListViewRows(FindDescendant(results, "SysListView32", 1043), 4),
+              std::vector<std::string>{date + "|個人|趣味|" + kFirstText});
+    EXPECT_EQ(WindowText(FindDescendant(results, "Static", 1014)), "'" + piece + "'の検索結果\n1件ヒットしました");
+    Shot("08-search-results");
+    ASSERT_TRUE(ClickControl(results, IDOK));
+    ASSERT_TRUE(WaitClosed(results));
+
+    // Nothing chosen lists every schedule on the server.
+    ASSERT_TRUE(Keys("alt+t s"));
+    ASSERT_NE(search = WaitForWindow("検索"), nullptr);
+    ASSERT_TRUE(ClickControl(search, IDOK));
+    ASSERT_NE(results = WaitForWindow("検索結果"), nullptr);
+    auto context = ServerContext();
+    ScheduleSet all(*context);
+    ASSERT_EQ(all.Get(""), 1);
+    HWND list = FindDescendant(results, "SysListView32", 1043);
+    EXPECT_EQ(SendRemote(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(all.records.size()));
+    EXPECT_NE(WindowText(FindDescendant(results, "Static", 1014)).find(std::to_string(all.records.size()) + "件"),
+              std::string::npos);
+    ASSERT_TRUE(ClickControl(results, IDOK));
+    ASSERT_TRUE(WaitClosed(results));
+    EXPECT_TRUE(BackToToday());
 }
 
 // ---- the settings sheet points the client at another server ----
