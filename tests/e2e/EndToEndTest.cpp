@@ -638,13 +638,28 @@ TEST_F(EndToEnd, CloseButtonKeepsTheClientRunningInTheTray) {
     EXPECT_TRUE(IsWindowVisible(Frame()) && !IsIconic(Frame())) << "not back from the tray";
 }
 
-TEST_F(EndToEnd, ExitSavesThePlacementAndTheNextStartRestoresIt) {
+TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem) {
     ASSERT_TRUE(client_ && client_->Running());
     const RECT before = ScreenRect(Frame());
     const POINT caption{before.left + 120, before.top + GetSystemMetrics(SM_CYFRAME) + 8};
     ASSERT_TRUE(Drag(caption, POINT{caption.x + 90, caption.y + 60}));
     ASSERT_TRUE(WaitUntil([&] { return ScreenRect(Frame()).left != before.left; }, kStepMs)) << "not moved";
     const RECT moved = ScreenRect(Frame());
+
+    // Panes and tree: the tree shown (by the filtering step), the status bar
+    // hidden (表示 → ｽﾃｰﾀｽ ﾊﾞｰ), 会議 turned off, 業務 collapsed.
+    ASSERT_TRUE(IsWindowVisible(Tree()));
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    ASSERT_TRUE(Keys("alt+v b"));
+    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(StatusBar()); }, kStepMs));
+    std::vector<TreeEntry> tree = TreeEntries(Tree());
+    ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(tree, "会議").item)), 2));
+    ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "会議").image == 0; }, kStepMs));
+    ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(tree, "業務").item))));
+    ASSERT_TRUE(Keys("Left"));
+    ASSERT_TRUE(WaitUntil([] { return !EntryOf(TreeEntries(Tree()), "業務").expanded; }, kStepMs));
+    tree = TreeEntries(Tree());
+    Shot("09-before-exit");
 
     // ﾌｧｲﾙ → ｱﾌﾟﾘｹｰｼｮﾝの終了: a real close, the process ends.
     ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
@@ -654,13 +669,28 @@ TEST_F(EndToEnd, ExitSavesThePlacementAndTheNextStartRestoresIt) {
     EXPECT_EQ(static_cast<LONG>(ReadSetting("dwWindowTop")), moved.top);
 
     ASSERT_TRUE(StartClient());
-    EXPECT_TRUE(ToolbarDrawn("06-restarted")) << "toolbar pictures not drawn";
-    EXPECT_TRUE(IsWindowVisible(StatusBar()));
+    EXPECT_TRUE(ToolbarDrawn("09-restarted")) << "toolbar pictures not drawn";
     const RECT restored = ScreenRect(Frame());
     EXPECT_EQ(restored.left, moved.left);
     EXPECT_EQ(restored.top, moved.top);
     EXPECT_EQ(restored.right - restored.left, moved.right - moved.left);
     EXPECT_EQ(restored.bottom - restored.top, moved.bottom - moved.top);
+    EXPECT_TRUE(IsWindowVisible(Tree()));
+    EXPECT_FALSE(IsWindowVisible(StatusBar()));
+    // Every item as it was: texts, on/off/mixed, expanded or collapsed.
+    const std::vector<TreeEntry> again = TreeEntries(Tree());
+    ASSERT_EQ(again.size(), tree.size());
+    for (size_t i = 0; i < tree.size(); ++i) {
+        EXPECT_EQ(again[i].text, tree[i].text);
+        EXPECT_EQ(again[i].image, tree[i].image) << tree[i].text;
+        EXPECT_EQ(again[i].expanded, tree[i].expanded) << tree[i].text;
+    }
+    EXPECT_EQ(EntryOf(again, "業務").image, 2);
+    EXPECT_FALSE(EntryOf(again, "業務").expanded);
+    EXPECT_TRUE(EntryOf(again, "個人").expanded);
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    ASSERT_TRUE(Keys("alt+v b"));  // the status bar back
+    EXPECT_TRUE(WaitUntil([] { return IsWindowVisible(StatusBar()) != FALSE; }, kStepMs));
 
     ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
     ASSERT_TRUE(Keys("alt+f x"));
