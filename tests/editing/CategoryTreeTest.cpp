@@ -11,8 +11,8 @@
 #include "shell/CalendarSplit.h"
 #include "shell/CellAppearance.h"
 #include "shell/MonthTabs.h"
-#include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/SeededCalendar.h"
 #include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
 
@@ -99,43 +99,19 @@ protected:
     // One server for the program: 業務 with 会議 (2 schedules today) and
     // 出張 (3), 個人 with 趣味 (none), and 空 without genres.
     static void SetUpTestSuite() {
-        server = new CalendarServerProcess({{"add-category", "業務", "業務"},
-                                            {"add-category", "個人", "個人"},
-                                            {"add-category", "空", "空"}});
-        ASSERT_NE(server->Port(), 0) << server->Log();
-        TestServerContext context("127.0.0.1", server->Port());
-        CategorySet categories(context);
-        ASSERT_EQ(categories.Get(""), 1);
-        auto top = categories.ListByLevel(LEVEL_CATEGORY);
-        ASSERT_EQ(top.size(), 3u);
-        work = top[0]->id;
-        personal = top[1]->id;
-        empty = top[2]->id;
-        for (auto [parent, name] : {std::pair{work, "会議"}, std::pair{work, "出張"}, std::pair{personal, "趣味"}}) {
-            CategoryRecord genre;
-            genre.op = OP_ADD;
-            genre.level = LEVEL_GENRE;
-            genre.parentId = parent;
-            CopyToField(genre.name, name);
-            CopyToField(genre.shortName, name);
-            ASSERT_EQ(categories.Set(genre), 1);
-        }
-        ASSERT_EQ(categories.Get(""), 1);
-        auto genres = categories.ListByLevel(LEVEL_GENRE);
-        ASSERT_EQ(genres.size(), 3u);
-        meeting = genres[0]->id;
-        trip = genres[1]->id;
-        hobby = genres[2]->id;
-        ScheduleSet schedules(context);
+        server = new SeededCalendar({"業務", "個人", "空"});
+        ASSERT_EQ(server->Categories().size(), 3u);
+        work = server->Categories()[0];
+        personal = server->Categories()[1];
+        empty = server->Categories()[2];
+        meeting = server->AddGenre(work, "会議");
+        trip = server->AddGenre(work, "出張");
+        hobby = server->AddGenre(personal, "趣味");
+        ASSERT_TRUE(meeting && trip && hobby);
         int today = DateValue().DateKey(1);
         for (auto [genre, text] : {std::pair{meeting, "朝会"}, std::pair{meeting, "定例"}, std::pair{trip, "大阪"},
                                    std::pair{trip, "名古屋"}, std::pair{trip, "福岡"}}) {
-            ScheduleRecord record;
-            record.op = OP_ADD;
-            record.date = today;
-            record.genreId = genre;
-            CopyToField(record.text, text);
-            ASSERT_EQ(schedules.Set(record), 1);
+            ASSERT_EQ(server->AddSchedule(today, genre, text), 1);
         }
     }
     static void TearDownTestSuite() {
@@ -228,7 +204,7 @@ protected:
         return found == frame->settings.categoryStates.end() ? nullptr : found->second.get();
     }
 
-    static inline CalendarServerProcess* server = nullptr;
+    static inline SeededCalendar* server = nullptr;
     static inline int32_t work = 0, personal = 0, empty = 0, meeting = 0, trip = 0, hobby = 0;
     MessageBoxRecorder boxes;
     std::unique_ptr<TreeFrame> frame;

@@ -6,9 +6,9 @@
 #include "protocol/DateInfoSet.h"
 #include "protocol/ScheduleSet.h"
 #include "resources/DaySheetResource.h"
-#include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/SeededCalendar.h"
 #include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
 #include "text/ShiftJis.h"
@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,17 +44,7 @@ Strings Rows(HWND page) {
     Strings rows;
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
-        std::string joined;
-        for (int column = 0; column < 3; ++column) {
-            char text[300] = {};
-            LVITEMA item{};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-            joined += (column ? "|" : "") + std::string(text);
-        }
-        rows.push_back(joined);
+        rows.push_back(ListViewCell(list, row, 0) + "|" + ListViewCell(list, row, 1) + "|" + ListViewCell(list, row, 2));
     }
     return rows;
 }
@@ -66,19 +57,6 @@ void SelectRows(HWND page, std::initializer_list<int> rows) {
     SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
     item.state = LVIS_SELECTED;
     for (int row : rows) SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
-Strings ComboItems(HWND dialog, int id) {
-    HWND combo = GetDlgItem(dialog, id);
-    Strings items;
-    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        std::string text(static_cast<size_t>(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(text.find('\0'));
-        items.push_back(text);
-    }
-    return items;
 }
 
 // The selected item's text, "" when none is selected.
@@ -100,30 +78,14 @@ bool EntryGone() { return FindShownWindow(kEntryCaption) == nullptr; }
 class DaySheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server = std::make_unique<CalendarServerProcess>(std::vector<std::vector<std::string>>{
-            {"add-category", "業務", "業務"},
-            {"add-category", "私用", "私用"},
-        });
-        ASSERT_NE(server->Port(), 0) << "calendar server did not start: " << server->Log();
-        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
+        calendar = std::make_unique<SeededCalendar>(Strings{"業務", "私用"});
+        ASSERT_EQ(calendar->Categories().size(), 2u);
+        context = std::make_unique<TestServerContext>("127.0.0.1", calendar->Port());
+        const int32_t work = calendar->Categories()[0];
+        for (const char* name : {"会議", "出張"}) ASSERT_NE(calendar->AddGenre(work, name), 0);
+        ASSERT_NE(calendar->AddGenre(calendar->Categories()[1], "通院"), 0);
         categories = std::make_unique<CategorySet>(*context);
         ASSERT_EQ(categories->Get(""), 1);
-        auto levels = categories->ListByLevel(LEVEL_CATEGORY);
-        ASSERT_EQ(levels.size(), 2u);
-        for (const char* name : {"会議", "出張"}) AddGenre(levels[0]->id, name);
-        AddGenre(levels[1]->id, "通院");
-        ASSERT_EQ(categories->Get(""), 1);
-    }
-
-    void AddGenre(int32_t categoryId, const std::string& name) {
-        GenreRecord genre;
-        genre.op = OP_ADD;
-        genre.level = LEVEL_GENRE;
-        genre.parentId = categoryId;
-        CopyToField(genre.name, name);
-        CopyToField(genre.shortName, name);
-        CategorySet set(*context);
-        ASSERT_EQ(set.Set(genre), 1);
     }
 
     int32_t GenreId(const std::string& name) const {
@@ -134,13 +96,7 @@ protected:
     }
 
     void AddSchedule(int32_t date, const std::string& text, const std::string& genre) {
-        ScheduleRecord record;
-        record.op = OP_ADD;
-        record.date = date;
-        record.genreId = GenreId(genre);
-        CopyToField(record.text, text);
-        ScheduleSet set(*context);
-        ASSERT_EQ(set.Set(record), 1);
+        ASSERT_EQ(calendar->AddSchedule(date, GenreId(genre), text), 1);
     }
 
     // The schedules the server holds for a day, in its order.
@@ -171,13 +127,7 @@ protected:
     }
 
     // Requests of one kind ("SET 1", "SET 3") the server has logged.
-    size_t Logged(const std::string& kind) const {
-        const std::string log = server->Log();
-        const std::string needle = " " + kind + " ";
-        size_t count = 0;
-        for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) ++count;
-        return count;
-    }
+    size_t Logged(const std::string& kind) const { return calendar->Server().Logged(kind); }
 
     // The requests of a kind logged since `before`, once the log has caught
     // up with `expected` of them (or a while has passed).
@@ -206,6 +156,18 @@ protected:
         return outcome;
     }
 
+    // Opens the sheet on the date page, lets `fill` check and change the
+    // page, and confirms with OK; returns the sheet's outcome.
+    INT_PTR ConfirmDatePage(DaySheetSource& day, const std::function<void(DateInfoSheet&, HWND)>& fill) {
+        DateInfoSheet sheet(day);
+        return Run(sheet, DateInfoSheet::kDatePage, {[&] {
+            HWND date = sheet.DatePage().Handle();
+            if (!date) return false;
+            fill(sheet, date);
+            return PressSheet(sheet, PSBTN_OK);
+        }});
+    }
+
     static bool PressSheet(DateInfoSheet& sheet, int button) {
         if (!sheet.Handle()) return false;
         return PostMessageA(sheet.Handle(), PSM_PRESSBUTTON, static_cast<WPARAM>(button), 0) != 0;
@@ -227,7 +189,7 @@ protected:
 
     StandInFrame frame;
     MessageBoxRecorder boxes;
-    std::unique_ptr<CalendarServerProcess> server;
+    std::unique_ptr<SeededCalendar> calendar;
     std::unique_ptr<TestServerContext> context;
     std::unique_ptr<CategorySet> categories;
     struct HeldDay {
@@ -499,31 +461,21 @@ TEST_F(DaySheetTest, TheDatePageSendsOnlyAChangeAndOnlyWhenShown) {
 
     // Shown as held, confirmed untouched.
     DaySheetSource sunday = Day(kSunday);
-    {
-        DateInfoSheet sheet(sunday);
-        EXPECT_EQ(Run(sheet, DateInfoSheet::kDatePage, {[&] {
-            HWND date = sheet.DatePage().Handle();
-            if (!date) return false;
-            EXPECT_EQ(ItemText(date, IDC_DATE_NAME), "創立記念日");
-            EXPECT_EQ(IsDlgButtonChecked(date, IDC_DATE_HOLIDAY), static_cast<UINT>(BST_CHECKED));
-            EXPECT_FALSE(sheet.SchedulePage().Handle());
-            return PressSheet(sheet, PSBTN_OK);
-        }}), 1);
-    }
+    EXPECT_EQ(ConfirmDatePage(sunday, [](DateInfoSheet& sheet, HWND date) {
+                  EXPECT_EQ(ItemText(date, IDC_DATE_NAME), "創立記念日");
+                  EXPECT_EQ(IsDlgButtonChecked(date, IDC_DATE_HOLIDAY), static_cast<UINT>(BST_CHECKED));
+                  EXPECT_FALSE(sheet.SchedulePage().Handle());
+              }),
+              1);
     // A day without an entry: a name typed and deleted again.
     DaySheetSource tuesday = Day(kTuesday);
-    {
-        DateInfoSheet sheet(tuesday);
-        EXPECT_EQ(Run(sheet, DateInfoSheet::kDatePage, {[&] {
-            HWND date = sheet.DatePage().Handle();
-            if (!date) return false;
-            EXPECT_EQ(ItemText(date, IDC_DATE_NAME), "");
-            EXPECT_EQ(IsDlgButtonChecked(date, IDC_DATE_HOLIDAY), static_cast<UINT>(BST_UNCHECKED));
-            SetDlgItemTextA(date, IDC_DATE_NAME, "休");
-            SetDlgItemTextA(date, IDC_DATE_NAME, "");
-            return PressSheet(sheet, PSBTN_OK);
-        }}), 1);
-    }
+    EXPECT_EQ(ConfirmDatePage(tuesday, [](DateInfoSheet&, HWND date) {
+                  EXPECT_EQ(ItemText(date, IDC_DATE_NAME), "");
+                  EXPECT_EQ(IsDlgButtonChecked(date, IDC_DATE_HOLIDAY), static_cast<UINT>(BST_UNCHECKED));
+                  SetDlgItemTextA(date, IDC_DATE_NAME, "休");
+                  SetDlgItemTextA(date, IDC_DATE_NAME, "");
+              }),
+              1);
     // The date page never shown; a day without schedules: nothing to send.
     {
         DateInfoSheet sheet(tuesday);
@@ -542,25 +494,15 @@ TEST_F(DaySheetTest, TheDatePageSendsOnlyAChangeAndOnlyWhenShown) {
     EXPECT_EQ(Logged("SET 3"), setsBefore);
 
     // The holiday mark alone: an empty name goes out as such.
-    {
-        DateInfoSheet sheet(tuesday);
-        EXPECT_EQ(Run(sheet, DateInfoSheet::kDatePage, {[&] {
-            HWND date = sheet.DatePage().Handle();
-            if (!date) return false;
-            CheckDlgButton(date, IDC_DATE_HOLIDAY, BST_CHECKED);
-            return PressSheet(sheet, PSBTN_OK);
-        }}), 1);
-    }
+    EXPECT_EQ(ConfirmDatePage(tuesday, [](DateInfoSheet&, HWND date) {
+                  CheckDlgButton(date, IDC_DATE_HOLIDAY, BST_CHECKED);
+              }),
+              1);
     // A name longer than the field, cut where a character ends.
-    {
-        DateInfoSheet sheet(sunday);
-        EXPECT_EQ(Run(sheet, DateInfoSheet::kDatePage, {[&] {
-            HWND date = sheet.DatePage().Handle();
-            if (!date) return false;
-            SetDlgItemTextA(date, IDC_DATE_NAME, Repeat("祝", 130).c_str());
-            return PressSheet(sheet, PSBTN_OK);
-        }}), 1);
-    }
+    EXPECT_EQ(ConfirmDatePage(sunday, [](DateInfoSheet&, HWND date) {
+                  SetDlgItemTextA(date, IDC_DATE_NAME, Repeat("祝", 130).c_str());
+              }),
+              1);
     EXPECT_EQ(LoggedSince("SET 3", setsBefore, 2), 2u);
     EXPECT_EQ(Logged("SET 1"), schedulesBefore);
     EXPECT_TRUE(boxes.Shown().empty());

@@ -2,10 +2,10 @@
 // real calendar server: what the dialogs show on the way, what the server
 // holds after OK, and that nothing reaches it before.
 #include "editing/CategoryDialog.h"
-#include "protocol/ScheduleSet.h"
 #include "resources/RegistrationResource.h"
-#include "tests/support/CalendarServerProcess.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/SeededCalendar.h"
 #include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
 #include "text/ShiftJis.h"
@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,40 +24,6 @@ using Strings = std::vector<std::string>;
 
 const std::string kCategoryCaption = "ｶﾃｺﾞﾘの登録・更新";
 const std::string kGenreCaption = "ｼﾞｬﾝﾙの登録";
-
-struct ShownBox {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT style;
-};
-
-// Message boxes recorded and answered from a queue (IDOK once it is empty).
-class AnsweredBoxes {
-public:
-    AnsweredBoxes() {
-        shown.clear();
-        answers.clear();
-        previous_ = SetMessageBoxHandler(&Answer);
-    }
-    ~AnsweredBoxes() { SetMessageBoxHandler(previous_); }
-    AnsweredBoxes(const AnsweredBoxes&) = delete;
-    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
-
-    static inline std::vector<ShownBox> shown;
-    static inline std::deque<int> answers;
-
-private:
-    static int Answer(HWND owner, const char* text, const char* caption, UINT style) {
-        shown.push_back({owner, text ? text : "", caption ? caption : "", style});
-        if (answers.empty()) return IDOK;
-        int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    MessageBoxHandler previous_ = nullptr;
-};
 
 // Waits for the genre dialog, checks what it shows, types `name` and
 // confirms.
@@ -80,34 +45,16 @@ bool GenreDialogGone() { return FindShownWindow(kGenreCaption) == nullptr; }
 class RegistrationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server = std::make_unique<CalendarServerProcess>(std::vector<std::vector<std::string>>{
-            {"add-category", "業務", "業務"},
-            {"add-category", "私用", "私用"},
-        });
-        ASSERT_NE(server->Port(), 0) << "calendar server did not start: " << server->Log();
-        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
-
-        auto held = Held();
-        auto categories = held->ListByLevel(LEVEL_CATEGORY);
-        ASSERT_EQ(categories.size(), 2u);
-        work = categories[0]->id;
-        personal = categories[1]->id;
-        for (const char* name : {"会議", "出張", "来客"}) AddGenre(work, name);
-        AddGenre(personal, "通院");
+        calendar = std::make_unique<SeededCalendar>(Strings{"業務", "私用"});
+        ASSERT_EQ(calendar->Categories().size(), 2u);
+        context = std::make_unique<TestServerContext>("127.0.0.1", calendar->Port());
+        work = calendar->Categories()[0];
+        personal = calendar->Categories()[1];
+        for (const char* name : {"会議", "出張", "来客"}) ASSERT_NE(calendar->AddGenre(work, name), 0);
+        ASSERT_NE(calendar->AddGenre(personal, "通院"), 0);
 
         store = Held();
         setsBefore = SetRequests();
-    }
-
-    void AddGenre(int32_t categoryId, const std::string& name) {
-        GenreRecord genre;
-        genre.op = OP_ADD;
-        genre.level = LEVEL_GENRE;
-        genre.parentId = categoryId;
-        CopyToField(genre.name, name);
-        CopyToField(genre.shortName, name);
-        CategorySet set(*context);
-        ASSERT_EQ(set.Set(genre), 1);
     }
 
     // What the server holds now.
@@ -134,12 +81,7 @@ protected:
     }
 
     // SET requests of data set 2 the server has logged so far.
-    size_t SetRequests() const {
-        const std::string log = server->Log();
-        size_t count = 0;
-        for (size_t at = log.find(" SET 2 "); at != std::string::npos; at = log.find(" SET 2 ", at + 1)) ++count;
-        return count;
-    }
+    size_t SetRequests() const { return calendar->Server().Logged("SET 2"); }
 
     // The number of SETs once the server's log has caught up with `expected`.
     size_t SetRequestsAfterOk(size_t expected) {
@@ -157,8 +99,8 @@ protected:
     }
 
     StandInFrame frame;
-    AnsweredBoxes boxes;
-    std::unique_ptr<CalendarServerProcess> server;
+    MessageBoxRecorder boxes;
+    std::unique_ptr<SeededCalendar> calendar;
     std::unique_ptr<TestServerContext> context;
     std::unique_ptr<CategorySet> store;
     int32_t work = 0;
@@ -169,15 +111,7 @@ protected:
 TEST_F(RegistrationTest, AddEditDeleteAndEditThenDeleteReachTheServerOnlyOnOk) {
     // A schedule keeps 出張 in use: the server refuses its deletion, and the
     // records after it must still be sent.
-    {
-        ScheduleRecord trip;
-        trip.op = OP_ADD;
-        trip.date = 20261207;
-        trip.genreId = Named(*store, "出張")->id;
-        CopyToField(trip.text, "大阪");
-        ScheduleSet schedules(*context);
-        ASSERT_EQ(schedules.Set(trip), 1);
-    }
+    ASSERT_EQ(calendar->AddSchedule(20261207, Named(*store, "出張")->id, "大阪"), 1);
     const int32_t meetingId = Named(*store, "会議")->id;
     const int32_t visitorsId = Named(*store, "来客")->id;
 
@@ -214,13 +148,13 @@ TEST_F(RegistrationTest, AddEditDeleteAndEditThenDeleteReachTheServerOnlyOnOk) {
             EXPECT_FALSE(ItemEnabled(self, IDC_GENRE_DELETE));
             // Asked first, and Cancel (the default button) keeps the genre.
             SelectListItem(self, IDC_GENRE_LIST, 1);
-            AnsweredBoxes::answers = {IDCANCEL};
+            boxes.QueueAnswers({IDCANCEL});
             EXPECT_TRUE(PressButton(self, IDC_GENRE_DELETE));
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.empty()) return false;
-            const ShownBox& box = AnsweredBoxes::shown.back();
+            if (boxes.Shown().empty()) return false;
+            const RecordedMessageBox box = boxes.Shown().back();
             EXPECT_EQ(box.text, "「出張」を削除します。よろしいですか？");
             EXPECT_EQ(box.caption, "確認");
             EXPECT_EQ(box.style, static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2));
@@ -230,7 +164,7 @@ TEST_F(RegistrationTest, AddEditDeleteAndEditThenDeleteReachTheServerOnlyOnOk) {
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.size() < 2) return false;
+            if (boxes.Shown().size() < 2) return false;
             EXPECT_EQ(ListItems(self, IDC_GENRE_LIST), (Strings{"定例会議", "来客", "研修"}));
             EXPECT_FALSE(ItemEnabled(self, IDC_GENRE_DELETE));
             SelectListItem(self, IDC_GENRE_LIST, 1);
@@ -245,8 +179,8 @@ TEST_F(RegistrationTest, AddEditDeleteAndEditThenDeleteReachTheServerOnlyOnOk) {
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.size() < 3) return false;
-            EXPECT_EQ(AnsweredBoxes::shown.back().text, "「来客対応」を削除します。よろしいですか？");
+            if (boxes.Shown().size() < 3) return false;
+            EXPECT_EQ(boxes.Shown().back().text, "「来客対応」を削除します。よろしいですか？");
             // Another category and back: its genres only, the deleted ones
             // left out, nothing selected.
             SelectListItem(self, IDC_CATEGORY_LIST, 1);
@@ -268,9 +202,9 @@ TEST_F(RegistrationTest, AddEditDeleteAndEditThenDeleteReachTheServerOnlyOnOk) {
     // The changed records only, in working-copy order; the refused deletion
     // is reported and the rest still go out.
     EXPECT_EQ(SetRequestsAfterOk(4), 4u);
-    ASSERT_EQ(AnsweredBoxes::shown.size(), 4u);
-    EXPECT_EQ(AnsweredBoxes::shown[3].caption, "SET失敗");
-    EXPECT_NE(AnsweredBoxes::shown[3].text.find("削除できません"), std::string::npos) << AnsweredBoxes::shown[3].text;
+    ASSERT_EQ(boxes.Shown().size(), 4u);
+    EXPECT_EQ(boxes.Shown()[3].caption, "SET失敗");
+    EXPECT_NE(boxes.Shown()[3].text.find("削除できません"), std::string::npos) << boxes.Shown()[3].text;
 
     EXPECT_EQ(HeldGenres(work), (Strings{"定例会議", "出張", "研修"}));
     EXPECT_EQ(HeldGenres(work, true), (Strings{"定例会議", "出張", "研修"}));
@@ -327,7 +261,7 @@ TEST_F(RegistrationTest, CancelSendsNothingAndOkWithoutChangesSendsNothingButSay
             return true;
         },
         [&] {
-            if (AnsweredBoxes::shown.empty()) return false;
+            if (boxes.Shown().empty()) return false;
             EXPECT_TRUE(ListItems(cancelled.Handle(), IDC_GENRE_LIST).empty());
             EXPECT_TRUE(PressButton(cancelled.Handle(), IDCANCEL));
             return true;

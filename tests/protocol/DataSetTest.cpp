@@ -2,8 +2,8 @@
 // server on loopback, with a fresh database for every test.
 #include "protocol/ScheduleStore.h"
 #include "protocol/WireFormat.h"
-#include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/SeededCalendar.h"
 #include "tests/support/TestServerContext.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +18,9 @@ namespace {
 class DataSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server = std::make_unique<CalendarServerProcess>(std::vector<std::vector<std::string>>{
-            {"add-category", "業務", "業務"},
-            {"add-category", "個人", "個人"},
-        });
-        ASSERT_NE(server->Port(), 0) << "calendar server did not start: " << server->Log();
-        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
+        calendar = std::make_unique<SeededCalendar>(std::vector<std::string>{"業務", "個人"});
+        ASSERT_NE(calendar->Port(), 0);
+        context = std::make_unique<TestServerContext>("127.0.0.1", calendar->Port());
     }
 
     std::vector<CategoryRecord*> Categories() {
@@ -34,36 +31,13 @@ protected:
         return keep.back()->ListByLevel(LEVEL_CATEGORY);
     }
 
-    int32_t AddGenre(int32_t categoryId, const std::string& name) {
-        CategoryRecord genre;
-        genre.op = OP_ADD;
-        genre.level = LEVEL_GENRE;
-        genre.parentId = categoryId;
-        CopyToField(genre.name, name);
-        CopyToField(genre.shortName, name);
-        CategorySet set(*context);
-        EXPECT_EQ(set.Set(genre), 1);
-        EXPECT_EQ(set.Get(""), 1);
-        for (auto it = set.records.rbegin(); it != set.records.rend(); ++it) {
-            if ((*it)->level == LEVEL_GENRE && FieldText((*it)->name) == name) return (*it)->id;
-        }
-        ADD_FAILURE() << "genre " << name << " not stored";
-        return 0;
-    }
-
+    int32_t AddGenre(int32_t categoryId, const std::string& name) { return calendar->AddGenre(categoryId, name); }
     int AddSchedule(int32_t date, int32_t genreId, const std::string& text, int32_t op = OP_ADD, int32_t id = 0) {
-        ScheduleRecord record;
-        record.op = op;
-        record.date = date;
-        record.id = id;
-        record.genreId = genreId;
-        CopyToField(record.text, text);
-        ScheduleSet set(*context);
-        return set.Set(record);
+        return calendar->AddSchedule(date, genreId, text, op, id);
     }
 
     MessageBoxRecorder boxes;
-    std::unique_ptr<CalendarServerProcess> server;
+    std::unique_ptr<SeededCalendar> calendar;
     std::unique_ptr<TestServerContext> context;
     std::vector<std::unique_ptr<CategorySet>> keep;
 };
@@ -258,7 +232,7 @@ TEST_F(DataSetTest, CountByGenreIncludesBothRangeEnds) {
 }
 
 TEST_F(DataSetTest, UnreachableServerEndsTheLoadAfterOneMessage) {
-    server->Stop();
+    calendar->Server().Stop();
     ScheduleStore store(*context);
     std::vector<std::string> texts;
     store.RunLoad(kLoadEverything, [&](const char* text) { texts.push_back(text); });

@@ -6,9 +6,9 @@
 #include "protocol/SearchResultsDialog.h"
 #include "protocol/WireFormat.h"
 #include "resources/SearchResource.h"
-#include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/SeededCalendar.h"
 #include "tests/support/TestServerContext.h"
 
 #include <gtest/gtest.h>
@@ -25,18 +25,6 @@ using Strings = std::vector<std::string>;
 
 const std::string kSearchCaption = "検索";
 const std::string kResultsCaption = "検索結果";
-
-Strings ComboItems(HWND dialog, int id) {
-    HWND combo = GetDlgItem(dialog, id);
-    Strings items;
-    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[300] = {};
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        items.push_back(text);
-    }
-    return items;
-}
 
 // Picks an item by its text and tells the dialog, as a user's choice does.
 void ChooseItem(HWND dialog, int id, const std::string& text) {
@@ -60,55 +48,32 @@ protected:
     // One server for the program: 業務 (会議, 出張) and 個人 (趣味), with
     // schedules whose texts test the quoting and the wildcards.
     static void SetUpTestSuite() {
-        server = new CalendarServerProcess({{"add-category", "業務", "業務"}, {"add-category", "個人", "個人"}});
-        ASSERT_NE(server->Port(), 0) << server->Log();
-        TestServerContext context("127.0.0.1", server->Port());
-        CategorySet categories(context);
-        ASSERT_EQ(categories.Get(""), 1);
-        auto top = categories.ListByLevel(LEVEL_CATEGORY);
-        ASSERT_EQ(top.size(), 2u);
-        for (auto [parent, name] : {std::pair{top[0]->id, "会議"}, std::pair{top[0]->id, "出張"},
-                                    std::pair{top[1]->id, "趣味"}}) {
-            CategoryRecord genre;
-            genre.op = OP_ADD;
-            genre.level = LEVEL_GENRE;
-            genre.parentId = parent;
-            CopyToField(genre.name, name);
-            CopyToField(genre.shortName, name);
-            ASSERT_EQ(categories.Set(genre), 1);
-        }
-        ASSERT_EQ(categories.Get(""), 1);
-        auto genres = categories.ListByLevel(LEVEL_GENRE);
-        ASSERT_EQ(genres.size(), 3u);
+        calendar = new SeededCalendar({"業務", "個人"});
+        ASSERT_EQ(calendar->Categories().size(), 2u);
+        const int32_t work = calendar->Categories()[0];
+        const int32_t meeting = calendar->AddGenre(work, "会議");
+        const int32_t trip = calendar->AddGenre(work, "出張");
+        const int32_t hobby = calendar->AddGenre(calendar->Categories()[1], "趣味");
+        ASSERT_TRUE(meeting && trip && hobby);
         struct Seed {
             int date;
             int32_t genre;
             const char* text;
         } seeds[] = {
-            {20061231, genres[0]->id, "年末会議"},  {20060105, genres[1]->id, "大阪出張"},
-            {20060301, genres[2]->id, "メモ a'b\\c表 終"}, {20060302, genres[2]->id, "a'b\\c"},
-            {20060303, genres[2]->id, "100%達成"},  {20060304, genres[2]->id, "100円"},
-            {20060305, genres[2]->id, "abc"},       {20060306, genres[2]->id, "a表c"},
-            {20060307, genres[2]->id, "ac"},
+            {20061231, meeting, "年末会議"},     {20060105, trip, "大阪出張"},   {20060301, hobby, "メモ a'b\\c表 終"},
+            {20060302, hobby, "a'b\\c"},        {20060303, hobby, "100%達成"}, {20060304, hobby, "100円"},
+            {20060305, hobby, "abc"},            {20060306, hobby, "a表c"},     {20060307, hobby, "ac"},
         };
-        ScheduleSet schedules(context);
-        for (const Seed& seed : seeds) {
-            ScheduleRecord record;
-            record.op = OP_ADD;
-            record.date = seed.date;
-            record.genreId = seed.genre;
-            CopyToField(record.text, seed.text);
-            ASSERT_EQ(schedules.Set(record), 1);
-        }
+        for (const Seed& seed : seeds) ASSERT_EQ(calendar->AddSchedule(seed.date, seed.genre, seed.text), 1);
     }
     static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
+        delete calendar;
+        calendar = nullptr;
     }
 
     void SetUp() override {
-        ASSERT_NE(server, nullptr);
-        context = std::make_unique<TestServerContext>("127.0.0.1", server->Port());
+        ASSERT_NE(calendar, nullptr);
+        context = std::make_unique<TestServerContext>("127.0.0.1", calendar->Port());
         context->owner = frame.Handle();
         store = std::make_unique<CategorySet>(*context);
         ASSERT_EQ(store->Get(""), 1);
@@ -159,15 +124,7 @@ protected:
         int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
         for (int row = 0; row < rows; ++row) {
             Strings cells;
-            for (int column = 0; column < columns; ++column) {
-                char text[300] = {};
-                LVITEMA read{};
-                read.iSubItem = column;
-                read.pszText = text;
-                read.cchTextMax = sizeof text;
-                SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&read));
-                cells.push_back(text);
-            }
+            for (int column = 0; column < columns; ++column) cells.push_back(ListViewCell(list, row, column));
             shown.rows.push_back(cells);
         }
         return shown;
@@ -180,7 +137,7 @@ protected:
         return names;
     }
 
-    static inline CalendarServerProcess* server = nullptr;
+    static inline SeededCalendar* calendar = nullptr;
     MessageBoxRecorder boxes;
     StandInFrame frame;
     std::unique_ptr<TestServerContext> context;
@@ -250,7 +207,7 @@ TEST_F(SearchTest, TextsWithQuotesBackslashesAndWildcardsFindWhatTheServerMatche
 }
 
 TEST_F(SearchTest, AServerThatFailsShowsOneMessageAndAnEmptyResult) {
-    server->Stop();
+    calendar->Server().Stop();
     Shown shown = Search([](HWND dialog) { ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務"); });
     EXPECT_TRUE(shown.rows.empty());
     EXPECT_EQ(shown.summary, "''の検索結果\n0件ヒットしました");

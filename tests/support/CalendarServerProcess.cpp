@@ -175,3 +175,11 @@ void CalendarServerProcess::Stop() {
 std::string CalendarServerProcess::Log() const {
     return ReadWholeFile(folder_ + "/setup.err") + ReadWholeFile(folder_ + "/server.log");
 }
+
+size_t CalendarServerProcess::Logged(const std::string& kind, size_t from) const {
+    const std::string log = Log();
+    const std::string token = " " + kind + " ";
+    size_t count = 0;
+    for (size_t at = log.find(token, from); at != std::string::npos; at = log.find(token, at + 1)) ++count;
+    return count;
+}

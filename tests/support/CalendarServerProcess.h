@@ -25,6 +25,9 @@ public:
     void Stop();
     // What the server logged so far.
     std::string Log() const;
+    // Requests of one kind ("SET 2", "GET 1", "HELLO") logged after the
+    // first `from` bytes of the log.
+    size_t Logged(const std::string& kind, size_t from = 0) const;
 
 private:
     void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database);

@@ -8,6 +8,7 @@
 #include "tests/support/WindowTestSupport.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -124,6 +125,31 @@ inline std::vector<std::string> ListItems(HWND dialog, int id) {
         items.push_back(text);
     }
     return items;
+}
+
+// The texts of a combo box's items, in list order.
+inline std::vector<std::string> ComboItems(HWND dialog, int id) {
+    HWND combo = GetDlgItem(dialog, id);
+    std::vector<std::string> items;
+    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::string text(static_cast<size_t>(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(text.find('\0'));
+        items.push_back(text);
+    }
+    return items;
+}
+
+// The text of one cell of a report-view list view.
+inline std::string ListViewCell(HWND list, int row, int column) {
+    char text[300] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
 }
 
 }  // namespace window_test
