@@ -2,9 +2,6 @@
 
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
-#include "server/ReplyFormat.h"
-
-#include <unordered_map>
 
 namespace {
 
@@ -111,18 +108,9 @@ const char* const kStatements[][2] = {
      "SELECT setval(pg_get_serial_sequence('schedules', 'id'), GREATEST($1::bigint, 1), $1::bigint >= 1)"},
 };
 
-Failure NoSuchGenre(int32_t genreId) {
-    if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
-    return MakeFailure("no-such-genre", "ジャンル(id " + FormatInt(genreId) +
-                                            ")がありません。ほかの人が削除した可能性があります");
-}
-
 int32_t Int32(const PgResult& result, int row, int column) {
     return static_cast<int32_t>(result.Int(row, column));
 }
-
-// How often (in rows) a GET checks its budget.
-constexpr int kRowsPerCheck = 256;
 
 }  // namespace
 
@@ -169,45 +157,20 @@ StoreVersion PostgresCalendarStore::Version() {
 size_t PostgresCalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) {
     std::optional<PgTransaction> snapshot;
     if (!connection_.InTransaction()) snapshot.emplace(connection_, kBeginRead);
-    struct Names {
-        int32_t parentId = 0;
-        std::string shortName;
-    };
-    std::unordered_map<int32_t, Names> names;
+    GenreNames names;
     {
         PgResult rows = connection_.Run("select_names");
-        for (int row = 0; row < rows.Rows(); ++row) {
-            names[Int32(rows, row, 0)] = Names{Int32(rows, row, 1), std::string(rows.Bytes(row, 2))};
-        }
+        for (int row = 0; row < rows.Rows(); ++row) names.Add(Int32(rows, row, 0), Int32(rows, row, 1), rows.Bytes(row, 2));
     }
-    auto find = [&names](int32_t id) -> const Names* {
-        auto found = names.find(id);
-        return found == names.end() ? nullptr : &found->second;
-    };
     budget.Check(reply.capacity());
     PgResult rows = connection_.Run("select_schedules");
     size_t lines = 0;
     for (int row = 0; row < rows.Rows(); ++row) {
         if ((row + 1) % kRowsPerCheck == 0) budget.Check(reply.capacity());
-        int32_t genreId = Int32(rows, row, 3);
-        const Names* genre = find(genreId);
-        const Names* category = genre ? find(genre->parentId) : nullptr;
-        int32_t categoryId = genre ? genre->parentId : 0;
-        std::string_view text = rows.Bytes(row, 2);
-        // Conditions are matched here, on the bytes, exactly as for SQLite.
-        if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) continue;
-        RecordLineWriter line(reply);
-        line.Int(rows.Int(row, 0))
-            .Int(rows.Int(row, 1))
-            .Text(text)
-            .Int(genreId)
-            .Int(rows.Int(row, 4))
-            .Text(rows.Bytes(row, 5))
-            .Text(rows.Bytes(row, 6))
-            .Text(genre ? std::string_view(genre->shortName) : std::string_view())
-            .Text(category ? std::string_view(category->shortName) : std::string_view())
-            .End();
-        ++lines;
+        if (names.AppendSchedule(reply, filter, rows.Int(row, 0), rows.Int(row, 1), rows.Bytes(row, 2),
+                                 Int32(rows, row, 3), rows.Int(row, 4), rows.Bytes(row, 5), rows.Bytes(row, 6))) {
+            ++lines;
+        }
     }
     return lines;
 }
@@ -216,16 +179,8 @@ size_t PostgresCalendarStore::AppendCategories(std::string& reply, WorkBudget& b
     PgResult rows = connection_.Run("select_categories");
     for (int row = 0; row < rows.Rows(); ++row) {
         if ((row + 1) % kRowsPerCheck == 0) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows.Int(row, 0))
-            .Int(rows.Int(row, 1))
-            .Int(rows.Int(row, 2))
-            .Text(rows.Bytes(row, 3))
-            .Text(rows.Bytes(row, 4))
-            .Int(rows.Int(row, 5))
-            .Text(rows.Bytes(row, 6))
-            .Text(rows.Bytes(row, 7))
-            .End();
+        AppendCategoryLine(reply, rows.Int(row, 0), rows.Int(row, 1), rows.Int(row, 2), rows.Bytes(row, 3),
+                           rows.Bytes(row, 4), rows.Int(row, 5), rows.Bytes(row, 6), rows.Bytes(row, 7));
     }
     return static_cast<size_t>(rows.Rows());
 }
@@ -234,14 +189,8 @@ size_t PostgresCalendarStore::AppendDateInfo(std::string& reply, WorkBudget& bud
     PgResult rows = connection_.Run("select_date_info");
     for (int row = 0; row < rows.Rows(); ++row) {
         if ((row + 1) % kRowsPerCheck == 0) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows.Int(row, 0))
-            .Text(rows.Bytes(row, 1))
-            .Int(rows.Int(row, 2))
-            .Int(rows.Int(row, 3))
-            .Text(rows.Bytes(row, 4))
-            .Text(rows.Bytes(row, 5))
-            .End();
+        AppendDateInfoLine(reply, rows.Int(row, 0), rows.Bytes(row, 1), rows.Int(row, 2), rows.Int(row, 3),
+                           rows.Bytes(row, 4), rows.Bytes(row, 5));
     }
     return static_cast<size_t>(rows.Rows());
 }
@@ -252,82 +201,40 @@ std::optional<int64_t> PostgresCalendarStore::LevelOf(int32_t id) {
     return result.Int(0, 0);
 }
 
-std::optional<Failure> PostgresCalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    PgTransaction transaction(connection_, kBeginWrite);
-    if (change.op == OP_DELETE) {
-        connection_.Run("delete_schedule", {PgParam::Int(change.id)});
-        transaction.Commit();
-        return std::nullopt;
-    }
-    bool adding = change.op == OP_ADD || change.id == 0;
-    if (!adding && connection_.Run("schedule_exists", {PgParam::Int(change.id)}).Rows() == 0) {
-        return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
-                                                   ")がありません。ほかの人が削除した可能性があります");
-    }
-    std::optional<int64_t> level = change.genreId == 0 ? std::nullopt : LevelOf(change.genreId);
-    if (!level || *level != LEVEL_GENRE) return NoSuchGenre(change.genreId);
-    if (adding) {
-        connection_.Run("insert_schedule", {PgParam::Int(change.date), PgParam::Bytes(change.text),
-                                            PgParam::Int(change.genreId), PgParam::Bytes(stamp.entered),
-                                            PgParam::Bytes(stamp.host)});
-    } else {
-        connection_.Run("update_schedule", {PgParam::Int(change.id), PgParam::Int(change.date),
-                                            PgParam::Bytes(change.text), PgParam::Int(change.genreId),
-                                            PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
-    }
-    transaction.Commit();
-    return std::nullopt;
+void PostgresCalendarStore::BeginWrite() {
+    writing_.emplace(connection_, kBeginWrite);
 }
 
-std::optional<Failure> PostgresCalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    PgTransaction transaction(connection_, kBeginWrite);
-    bool adding = change.op == OP_ADD || change.id == 0;
-    std::optional<int64_t> level = adding ? std::nullopt : LevelOf(change.id);
-    if (level && *level != LEVEL_GENRE) {
-        return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
-                                              " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
-    }
-    if (change.op == OP_DELETE) {
-        if (!level) return std::nullopt;
-        int64_t schedules = connection_.Run("count_genre_schedules", {PgParam::Int(change.id)}).Int(0, 0);
-        if (schedules > 0) {
-            return MakeFailure("genre-in-use", "このジャンルにはスケジュールが " +
-                                                   FormatInt(static_cast<int32_t>(schedules)) +
-                                                   " 件登録されているため削除できません");
-        }
-        connection_.Run("delete_category", {PgParam::Int(change.id)});
-        transaction.Commit();
-        return std::nullopt;
-    }
-    if (!adding && !level) {
-        return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
-                                                ")がありません。ほかの人が削除した可能性があります");
-    }
-    std::optional<int64_t> parentLevel = change.parentId == 0 ? std::nullopt : LevelOf(change.parentId);
-    if (!parentLevel || *parentLevel != LEVEL_CATEGORY) {
-        return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
-                                                   ")がありません");
-    }
-    if (adding) {
-        InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
-    } else {
-        connection_.Run("update_genre", {PgParam::Int(change.id), PgParam::Int(change.parentId),
-                                         PgParam::Bytes(change.name), PgParam::Bytes(change.shortName),
-                                         PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
-    }
-    transaction.Commit();
-    return std::nullopt;
+void PostgresCalendarStore::CommitWrite() {
+    writing_->Commit();
 }
 
-std::optional<Failure> PostgresCalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
-    PgTransaction transaction(connection_, kBeginWrite);
-    connection_.Run("upsert_date_info", {PgParam::Int(change.date), PgParam::Bytes(change.name),
-                                         PgParam::Int(change.holiday), PgParam::Int(change.aux),
-                                         PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
-    transaction.Commit();
-    return std::nullopt;
+void PostgresCalendarStore::EndWrite() {
+    writing_.reset();
+}
+
+bool PostgresCalendarStore::ScheduleExists(int32_t id) {
+    return connection_.Run("schedule_exists", {PgParam::Int(id)}).Rows() != 0;
+}
+
+void PostgresCalendarStore::InsertSchedule(int32_t date, const std::string& text, int32_t genreId,
+                                           const ChangeStamp& stamp) {
+    connection_.Run("insert_schedule", {PgParam::Int(date), PgParam::Bytes(text), PgParam::Int(genreId),
+                                        PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
+}
+
+void PostgresCalendarStore::UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
+    connection_.Run("update_schedule", {PgParam::Int(change.id), PgParam::Int(change.date), PgParam::Bytes(change.text),
+                                        PgParam::Int(change.genreId), PgParam::Bytes(stamp.entered),
+                                        PgParam::Bytes(stamp.host)});
+}
+
+void PostgresCalendarStore::DeleteSchedule(int32_t id) {
+    connection_.Run("delete_schedule", {PgParam::Int(id)});
+}
+
+int64_t PostgresCalendarStore::CountGenreSchedules(int32_t genreId) {
+    return connection_.Run("count_genre_schedules", {PgParam::Int(genreId)}).Int(0, 0);
 }
 
 int32_t PostgresCalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
@@ -338,42 +245,27 @@ int32_t PostgresCalendarStore::InsertCategoryRecord(int32_t level, int32_t paren
     return Int32(inserted, 0, 0);
 }
 
-int32_t PostgresCalendarStore::AddCategory(const std::string& name, const std::string& shortName,
-                                           const ChangeStamp& stamp) {
-    PgTransaction transaction(connection_, kBeginWrite);
-    int32_t id = InsertCategoryRecord(LEVEL_CATEGORY, 0, name, shortName, stamp);
-    transaction.Commit();
-    return id;
+void PostgresCalendarStore::UpdateGenre(const GenreChange& change, const ChangeStamp& stamp) {
+    connection_.Run("update_genre", {PgParam::Int(change.id), PgParam::Int(change.parentId), PgParam::Bytes(change.name),
+                                     PgParam::Bytes(change.shortName), PgParam::Bytes(stamp.entered),
+                                     PgParam::Bytes(stamp.host)});
 }
 
-int32_t PostgresCalendarStore::AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                                        const ChangeStamp& stamp) {
-    PgTransaction transaction(connection_, kBeginWrite);
-    int32_t id = InsertCategoryRecord(LEVEL_GENRE, categoryId, name, shortName, stamp);
-    transaction.Commit();
-    return id;
+void PostgresCalendarStore::DeleteCategory(int32_t id) {
+    connection_.Run("delete_category", {PgParam::Int(id)});
 }
 
-void PostgresCalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
-    PgTransaction transaction(connection_, kBeginWrite);
-    for (const ScheduleRow& row : rows) {
-        connection_.Run("insert_schedule", {PgParam::Int(row.date), PgParam::Bytes(row.text), PgParam::Int(row.genreId),
-                                            PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
-    }
-    transaction.Commit();
+void PostgresCalendarStore::UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
+    connection_.Run("upsert_date_info", {PgParam::Int(change.date), PgParam::Bytes(change.name),
+                                         PgParam::Int(change.holiday), PgParam::Int(change.aux),
+                                         PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
 }
 
-int PostgresCalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) {
-    PgTransaction transaction(connection_, kBeginWrite);
-    int written = 0;
-    for (const HolidayRow& holiday : holidays) {
-        written += static_cast<int>(connection_
-                                        .Run("fill_holiday", {PgParam::Int(holiday.date), PgParam::Bytes(holiday.name),
-                                                              PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)})
-                                        .Changed());
-    }
-    transaction.Commit();
-    return written;
+int PostgresCalendarStore::FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) {
+    return static_cast<int>(connection_
+                                .Run("fill_holiday", {PgParam::Int(holiday.date), PgParam::Bytes(holiday.name),
+                                                      PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)})
+                                .Changed());
 }
 
 int64_t PostgresCalendarStore::Count(const char* statement) {

@@ -6,13 +6,13 @@
 // while no schedule uses it) hold across processes; commits are synchronous.
 #pragma once
 
-#include "server/CalendarStore.h"
 #include "server/Postgres.h"
+#include "server/SqlCalendarStore.h"
 
 #include <optional>
 #include <string>
 
-class PostgresCalendarStore final : public CalendarStore {
+class PostgresCalendarStore final : public SqlCalendarStore {
 public:
     // Connects and creates the tables when they do not exist yet.
     explicit PostgresCalendarStore(const std::string& conninfo);
@@ -25,16 +25,6 @@ public:
     size_t AppendCategories(std::string& reply, WorkBudget& budget) override;
     size_t AppendDateInfo(std::string& reply, WorkBudget& budget) override;
 
-    std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
-    std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) override;
-    std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
-
-    int32_t AddCategory(const std::string& name, const std::string& shortName, const ChangeStamp& stamp) override;
-    int32_t AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                     const ChangeStamp& stamp) override;
-    void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) override;
-    int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) override;
-
     int64_t CountSchedules() override;
     int64_t CountCategories() override;
 
@@ -44,13 +34,27 @@ public:
 private:
     void BeginRead() override;
     void EndRead() override;
+    void BeginWrite() override;
+    void CommitWrite() override;
+    void EndWrite() override;
     void CreateSchema();
     void PrepareStatements();
-    std::optional<int64_t> LevelOf(int32_t id);
+
+    std::optional<int64_t> LevelOf(int32_t id) override;
+    bool ScheduleExists(int32_t id) override;
+    void InsertSchedule(int32_t date, const std::string& text, int32_t genreId, const ChangeStamp& stamp) override;
+    void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
+    void DeleteSchedule(int32_t id) override;
+    int64_t CountGenreSchedules(int32_t genreId) override;
     int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
-                                 const std::string& shortName, const ChangeStamp& stamp);
+                                 const std::string& shortName, const ChangeStamp& stamp) override;
+    void UpdateGenre(const GenreChange& change, const ChangeStamp& stamp) override;
+    void DeleteCategory(int32_t id) override;
+    void UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
+    int FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) override;
     int64_t Count(const char* statement);
 
     PgConnection connection_;
     std::optional<PgTransaction> snapshot_;
+    std::optional<PgTransaction> writing_;
 };

@@ -8,16 +8,19 @@
 
 namespace {
 
-// Splits "field:field:..." and insists on exactly `expected` fields.
-bool SplitFields(std::string_view body, size_t expected, std::vector<std::string_view>& fields) {
+// Splits the body "field:field:..." of a SET of `dataSet`, insists on
+// exactly `expected` fields and starts the request.
+std::optional<Failure> StartSet(std::string_view body, int dataSet, size_t expected,
+                                std::vector<std::string_view>& fields, Request& request) {
     fields = SplitAll(body, ":");
-    return fields.size() == expected;
-}
-
-Failure WrongFieldCount(int dataSet, size_t expected, size_t actual) {
-    return MakeFailure("field-count", "SET " + FormatInt(dataSet) + " の項目数が正しくありません(" +
-                                          FormatInt(static_cast<int32_t>(expected)) + " 個必要なところ " +
-                                          FormatInt(static_cast<int32_t>(actual)) + " 個でした)");
+    if (fields.size() != expected) {
+        return MakeFailure("field-count", "SET " + FormatInt(dataSet) + " の項目数が正しくありません(" +
+                                              FormatInt(static_cast<int32_t>(expected)) + " 個必要なところ " +
+                                              FormatInt(static_cast<int32_t>(fields.size())) + " 個でした)");
+    }
+    request.kind = RequestKind::Set;
+    request.dataSet = dataSet;
+    return std::nullopt;
 }
 
 bool ReadIntField(std::string_view field, const char* name, int32_t& value, Failure& failure) {
@@ -59,7 +62,9 @@ bool CheckOp(int32_t op, Failure& failure) {
     return false;
 }
 
-bool CheckId(int32_t id, Failure& failure) {
+// A known op, and an id that is no negative number.
+bool CheckOpAndId(int32_t op, int32_t id, Failure& failure) {
+    if (!CheckOp(op, failure)) return false;
     if (id >= 0) return true;
     failure = MakeFailure("bad-id", "id " + FormatInt(id) + " は正しくありません");
     return false;
@@ -73,17 +78,15 @@ bool StoresFields(int32_t op) {
 
 Outcome<Request> ParseScheduleSet(std::string_view body) {
     std::vector<std::string_view> fields;
-    if (!SplitFields(body, 5, fields)) return WrongFieldCount(1, 5, fields.size());
     Request request;
-    request.kind = RequestKind::Set;
-    request.dataSet = DATASET_SCHEDULES;
+    if (auto wrong = StartSet(body, DATASET_SCHEDULES, 5, fields, request)) return *wrong;
     ScheduleChange& change = request.schedule;
     Failure failure;
     if (!ReadIntField(fields[0], "処理区分", change.op, failure) ||
         !ReadIntField(fields[1], "日付", change.date, failure) ||
         !ReadIntField(fields[2], "id", change.id, failure) ||
-        !ReadIntField(fields[4], "ジャンル id", change.genreId, failure) || !CheckOp(change.op, failure) ||
-        !CheckId(change.id, failure)) {
+        !ReadIntField(fields[4], "ジャンル id", change.genreId, failure) ||
+        !CheckOpAndId(change.op, change.id, failure)) {
         return failure;
     }
     if (StoresFields(change.op)) {
@@ -97,17 +100,15 @@ Outcome<Request> ParseScheduleSet(std::string_view body) {
 
 Outcome<Request> ParseGenreSet(std::string_view body) {
     std::vector<std::string_view> fields;
-    if (!SplitFields(body, 6, fields)) return WrongFieldCount(2, 6, fields.size());
     Request request;
-    request.kind = RequestKind::Set;
-    request.dataSet = DATASET_CATEGORIES;
+    if (auto wrong = StartSet(body, DATASET_CATEGORIES, 6, fields, request)) return *wrong;
     GenreChange& change = request.genre;
     Failure failure;
     if (!ReadIntField(fields[0], "処理区分", change.op, failure) ||
         !ReadIntField(fields[1], "id", change.id, failure) ||
         !ReadIntField(fields[2], "レベル", change.level, failure) ||
-        !ReadIntField(fields[3], "親 id", change.parentId, failure) || !CheckOp(change.op, failure) ||
-        !CheckId(change.id, failure)) {
+        !ReadIntField(fields[3], "親 id", change.parentId, failure) ||
+        !CheckOpAndId(change.op, change.id, failure)) {
         return failure;
     }
     if (change.op != OP_NONE && change.level != LEVEL_GENRE) {
@@ -125,10 +126,8 @@ Outcome<Request> ParseGenreSet(std::string_view body) {
 
 Outcome<Request> ParseDateInfoSet(std::string_view body) {
     std::vector<std::string_view> fields;
-    if (!SplitFields(body, 4, fields)) return WrongFieldCount(3, 4, fields.size());
     Request request;
-    request.kind = RequestKind::Set;
-    request.dataSet = DATASET_DATE_INFO;
+    if (auto wrong = StartSet(body, DATASET_DATE_INFO, 4, fields, request)) return *wrong;
     DateInfoChange& change = request.dateInfo;
     Failure failure;
     if (!ReadIntField(fields[0], "日付", change.date, failure) ||

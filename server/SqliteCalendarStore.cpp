@@ -2,13 +2,11 @@
 
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
-#include "server/ReplyFormat.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <climits>
-#include <unordered_map>
 
 namespace {
 
@@ -48,12 +46,6 @@ INSERT OR IGNORE INTO data_versions (data_set, version) VALUES (1, 0), (2, 0), (
 // Every change to a data set's table, by whatever writes the file, moves
 // the data set's counter on in the same transaction.
 const char* const kVersionTriggers[][2] = {{"schedules", "1"}, {"categories", "2"}, {"date_info", "3"}};
-
-Failure NoSuchGenre(int32_t genreId) {
-    if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
-    return MakeFailure("no-such-genre", "ジャンル(id " + FormatInt(genreId) +
-                                            ")がありません。ほかの人が削除した可能性があります");
-}
 
 }  // namespace
 
@@ -210,59 +202,25 @@ private:
     SqliteCalendarStore& store_;
 };
 
-namespace {
-
-// How often (in rows) a GET checks its budget.
-constexpr size_t kRowsPerCheck = 256;
-
-}  // namespace
-
 size_t SqliteCalendarStore::AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) {
     BudgetInForce inForce(*this, budget);
-    // Categories and genres are few: join their names in memory, from the
-    // same snapshot as the schedules.
+    // The names come from the same snapshot as the schedules.
     std::optional<SqliteReadTransaction> snapshot;
     if (!connection_.InTransaction()) snapshot.emplace(connection_);
-    struct Names {
-        int32_t parentId = 0;
-        std::string shortName;
-    };
-    std::unordered_map<int32_t, Names> names;
+    GenreNames names;
     {
         StatementUse rows(statements_->selectNames);
-        while (rows->Step()) {
-            names[static_cast<int32_t>(rows->Int(0))] =
-                Names{static_cast<int32_t>(rows->Int(1)), std::string(rows->Bytes(2))};
-        }
+        while (rows->Step()) names.Add(static_cast<int32_t>(rows->Int(0)), static_cast<int32_t>(rows->Int(1)), rows->Bytes(2));
     }
-    auto find = [&names](int32_t id) -> const Names* {
-        auto found = names.find(id);
-        return found == names.end() ? nullptr : &found->second;
-    };
-
     size_t lines = 0;
     size_t rowsSeen = 0;
     StatementUse rows(statements_->selectSchedules);
     while (rows->Step()) {
         if (++rowsSeen % kRowsPerCheck == 0) budget.Check(reply.capacity());
-        auto genreId = static_cast<int32_t>(rows->Int(3));
-        const Names* genre = find(genreId);
-        const Names* category = genre ? find(genre->parentId) : nullptr;
-        int32_t categoryId = genre ? genre->parentId : 0;
-        std::string_view text = rows->Bytes(2);
-        if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) continue;
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Int(rows->Int(1))
-            .Text(text)
-            .Int(genreId)
-            .Int(rows->Int(4))
-            .Text(rows->Bytes(5))
-            .Text(rows->Bytes(6))
-            .Text(genre ? std::string_view(genre->shortName) : std::string_view())
-            .Text(category ? std::string_view(category->shortName) : std::string_view())
-            .End();
-        ++lines;
+        if (names.AppendSchedule(reply, filter, rows->Int(0), rows->Int(1), rows->Bytes(2),
+                                 static_cast<int32_t>(rows->Int(3)), rows->Int(4), rows->Bytes(5), rows->Bytes(6))) {
+            ++lines;
+        }
     }
     return lines;
 }
@@ -273,16 +231,8 @@ size_t SqliteCalendarStore::AppendCategories(std::string& reply, WorkBudget& bud
     StatementUse rows(statements_->selectCategories);
     while (rows->Step()) {
         if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Int(rows->Int(1))
-            .Int(rows->Int(2))
-            .Text(rows->Bytes(3))
-            .Text(rows->Bytes(4))
-            .Int(rows->Int(5))
-            .Text(rows->Bytes(6))
-            .Text(rows->Bytes(7))
-            .End();
+        AppendCategoryLine(reply, rows->Int(0), rows->Int(1), rows->Int(2), rows->Bytes(3), rows->Bytes(4),
+                           rows->Int(5), rows->Bytes(6), rows->Bytes(7));
         ++lines;
     }
     return lines;
@@ -294,14 +244,8 @@ size_t SqliteCalendarStore::AppendDateInfo(std::string& reply, WorkBudget& budge
     StatementUse rows(statements_->selectDateInfo);
     while (rows->Step()) {
         if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
-        RecordLineWriter line(reply);
-        line.Int(rows->Int(0))
-            .Text(rows->Bytes(1))
-            .Int(rows->Int(2))
-            .Int(rows->Int(3))
-            .Text(rows->Bytes(4))
-            .Text(rows->Bytes(5))
-            .End();
+        AppendDateInfoLine(reply, rows->Int(0), rows->Bytes(1), rows->Int(2), rows->Int(3), rows->Bytes(4),
+                           rows->Bytes(5));
         ++lines;
     }
     return lines;
@@ -321,173 +265,80 @@ int32_t SqliteCalendarStore::CheckedNewId() {
     return static_cast<int32_t>(id);
 }
 
-std::optional<Failure> SqliteCalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    SqliteWriteTransaction transaction(connection_);
-    if (change.op == OP_DELETE) {
-        // Deleting a schedule someone else already deleted leaves what the
-        // user wanted: no schedule with that id.
-        StatementUse remove(statements_->deleteSchedule);
-        remove->BindInt(1, change.id).Run();
-        transaction.Commit();
-        return std::nullopt;
-    }
-    bool adding = change.op == OP_ADD || change.id == 0;
-    if (!adding) {
-        StatementUse exists(statements_->scheduleExists);
-        exists->BindInt(1, change.id);
-        if (!exists->Step()) {
-            return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
-                                                       ")がありません。ほかの人が削除した可能性があります");
-        }
-    }
-    std::optional<int64_t> level = change.genreId == 0 ? std::nullopt : LevelOf(change.genreId);
-    if (!level || *level != LEVEL_GENRE) return NoSuchGenre(change.genreId);
-    if (adding) {
-        StatementUse insert(statements_->insertSchedule);
-        insert->BindInt(1, change.date)
-            .BindBytes(2, change.text)
-            .BindInt(3, change.genreId)
-            .BindText(4, stamp.entered)
-            .BindText(5, stamp.host)
-            .Run();
-        CheckedNewId();
-    } else {
-        StatementUse update(statements_->updateSchedule);
-        update->BindInt(1, change.id)
-            .BindInt(2, change.date)
-            .BindBytes(3, change.text)
-            .BindInt(4, change.genreId)
-            .BindText(5, stamp.entered)
-            .BindText(6, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
-    return std::nullopt;
+void SqliteCalendarStore::BeginWrite() {
+    writing_.emplace(connection_);
 }
 
-std::optional<Failure> SqliteCalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
-    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
-    SqliteWriteTransaction transaction(connection_);
-    // An add gets a new id; the id it carries means nothing.
-    bool adding = change.op == OP_ADD || change.id == 0;
-    std::optional<int64_t> level = adding ? std::nullopt : LevelOf(change.id);
-    if (level && *level != LEVEL_GENRE) {
-        return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
-                                              " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
-    }
-    if (change.op == OP_DELETE) {
-        if (!level) return std::nullopt;  // already gone: nothing left to delete
-        StatementUse count(statements_->countGenreSchedules);
-        count->BindInt(1, change.id);
-        count->Step();
-        int64_t schedules = count->Int(0);
-        if (schedules > 0) {
-            return MakeFailure("genre-in-use", "このジャンルにはスケジュールが " +
-                                                   FormatInt(static_cast<int32_t>(schedules)) +
-                                                   " 件登録されているため削除できません");
-        }
-        StatementUse remove(statements_->deleteCategory);
-        remove->BindInt(1, change.id).Run();
-        transaction.Commit();
-        return std::nullopt;
-    }
-    if (!adding && !level) {
-        return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
-                                                ")がありません。ほかの人が削除した可能性があります");
-    }
-    std::optional<int64_t> parentLevel = change.parentId == 0 ? std::nullopt : LevelOf(change.parentId);
-    if (!parentLevel || *parentLevel != LEVEL_CATEGORY) {
-        return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
-                                                   ")がありません");
-    }
-    if (adding) {
-        InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
-    } else {
-        StatementUse update(statements_->updateGenre);
-        update->BindInt(1, change.id)
-            .BindInt(2, change.parentId)
-            .BindBytes(3, change.name)
-            .BindBytes(4, change.shortName)
-            .BindText(5, stamp.entered)
-            .BindText(6, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
-    return std::nullopt;
+void SqliteCalendarStore::CommitWrite() {
+    writing_->Commit();
 }
 
-std::optional<Failure> SqliteCalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    StatementUse upsert(statements_->upsertDateInfo);
-    upsert->BindInt(1, change.date)
-        .BindBytes(2, change.name)
-        .BindInt(3, change.holiday)
-        .BindInt(4, change.aux)
-        .BindText(5, stamp.entered)
-        .BindText(6, stamp.host)
-        .Run();
-    transaction.Commit();
-    return std::nullopt;
+void SqliteCalendarStore::EndWrite() {
+    writing_.reset();
+}
+
+bool SqliteCalendarStore::ScheduleExists(int32_t id) {
+    StatementUse exists(statements_->scheduleExists);
+    exists->BindInt(1, id);
+    return exists->Step();
+}
+
+void SqliteCalendarStore::InsertSchedule(int32_t date, const std::string& text, int32_t genreId,
+                                         const ChangeStamp& stamp) {
+    StatementUse insert(statements_->insertSchedule);
+    insert->BindInt(1, date).BindBytes(2, text).BindInt(3, genreId).BindText(4, stamp.entered).BindText(5, stamp.host);
+    insert->Run();
+    CheckedNewId();
+}
+
+void SqliteCalendarStore::UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
+    StatementUse update(statements_->updateSchedule);
+    update->BindInt(1, change.id).BindInt(2, change.date).BindBytes(3, change.text).BindInt(4, change.genreId);
+    update->BindText(5, stamp.entered).BindText(6, stamp.host).Run();
+}
+
+void SqliteCalendarStore::DeleteSchedule(int32_t id) {
+    StatementUse remove(statements_->deleteSchedule);
+    remove->BindInt(1, id).Run();
+}
+
+int64_t SqliteCalendarStore::CountGenreSchedules(int32_t genreId) {
+    StatementUse count(statements_->countGenreSchedules);
+    count->BindInt(1, genreId);
+    count->Step();
+    return count->Int(0);
 }
 
 int32_t SqliteCalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
-                                            const std::string& shortName, const ChangeStamp& stamp) {
+                                                  const std::string& shortName, const ChangeStamp& stamp) {
     StatementUse insert(statements_->insertCategory);
-    insert->BindInt(1, level)
-        .BindInt(2, parentId)
-        .BindBytes(3, name)
-        .BindBytes(4, shortName)
-        .BindText(5, stamp.entered)
-        .BindText(6, stamp.host)
-        .Run();
+    insert->BindInt(1, level).BindInt(2, parentId).BindBytes(3, name).BindBytes(4, shortName);
+    insert->BindText(5, stamp.entered).BindText(6, stamp.host).Run();
     return CheckedNewId();
 }
 
-int32_t SqliteCalendarStore::AddCategory(const std::string& name, const std::string& shortName,
-                                   const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int32_t id = InsertCategoryRecord(LEVEL_CATEGORY, 0, name, shortName, stamp);
-    transaction.Commit();
-    return id;
+void SqliteCalendarStore::UpdateGenre(const GenreChange& change, const ChangeStamp& stamp) {
+    StatementUse update(statements_->updateGenre);
+    update->BindInt(1, change.id).BindInt(2, change.parentId).BindBytes(3, change.name).BindBytes(4, change.shortName);
+    update->BindText(5, stamp.entered).BindText(6, stamp.host).Run();
 }
 
-int32_t SqliteCalendarStore::AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                                const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int32_t id = InsertCategoryRecord(LEVEL_GENRE, categoryId, name, shortName, stamp);
-    transaction.Commit();
-    return id;
+void SqliteCalendarStore::DeleteCategory(int32_t id) {
+    StatementUse remove(statements_->deleteCategory);
+    remove->BindInt(1, id).Run();
 }
 
-void SqliteCalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    for (const ScheduleRow& row : rows) {
-        StatementUse insert(statements_->insertSchedule);
-        insert->BindInt(1, row.date)
-            .BindBytes(2, row.text)
-            .BindInt(3, row.genreId)
-            .BindText(4, stamp.entered)
-            .BindText(5, stamp.host)
-            .Run();
-    }
-    transaction.Commit();
+void SqliteCalendarStore::UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
+    StatementUse upsert(statements_->upsertDateInfo);
+    upsert->BindInt(1, change.date).BindBytes(2, change.name).BindInt(3, change.holiday).BindInt(4, change.aux);
+    upsert->BindText(5, stamp.entered).BindText(6, stamp.host).Run();
 }
 
-int SqliteCalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) {
-    SqliteWriteTransaction transaction(connection_);
-    int written = 0;
-    for (const HolidayRow& holiday : holidays) {
-        StatementUse fill(statements_->fillHoliday);
-        fill->BindInt(1, holiday.date)
-            .BindBytes(2, holiday.name)
-            .BindText(3, stamp.entered)
-            .BindText(4, stamp.host)
-            .Run();
-        written += connection_.Changes();
-    }
-    transaction.Commit();
-    return written;
+int SqliteCalendarStore::FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) {
+    StatementUse fill(statements_->fillHoliday);
+    fill->BindInt(1, holiday.date).BindBytes(2, holiday.name).BindText(3, stamp.entered).BindText(4, stamp.host);
+    fill->Run();
+    return connection_.Changes();
 }
 
 int64_t SqliteCalendarStore::CountSchedules() {

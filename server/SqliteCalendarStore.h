@@ -3,14 +3,14 @@
 // transaction.
 #pragma once
 
-#include "server/CalendarStore.h"
+#include "server/SqlCalendarStore.h"
 #include "server/Sqlite.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 
-class SqliteCalendarStore final : public CalendarStore {
+class SqliteCalendarStore final : public SqlCalendarStore {
 public:
     // Opens the database at `path`, creating the file and the tables when
     // they do not exist yet.
@@ -26,27 +26,9 @@ public:
     std::string CommitDurability() override;
     StoreVersion Version() override;
 
-    // GET: appends one record line per record to `reply`; returns the
-    // number of lines appended. The budget is checked as rows go by; when it
-    // runs out, WorkStopped is thrown and `reply` is partial.
     size_t AppendSchedules(const ScheduleFilter& filter, std::string& reply, WorkBudget& budget) override;
     size_t AppendCategories(std::string& reply, WorkBudget& budget) override;
     size_t AppendDateInfo(std::string& reply, WorkBudget& budget) override;
-
-    // SET: applies one checked change in one transaction; on failure
-    // nothing is stored and the failure says why.
-    std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
-    std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) override;
-    std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
-
-    // Administration, each in one transaction. Return the new ids.
-    int32_t AddCategory(const std::string& name, const std::string& shortName, const ChangeStamp& stamp) override;
-    int32_t AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
-                     const ChangeStamp& stamp) override;
-    void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) override;
-    // Names each holiday unless the day already has a name; returns the
-    // number of days written.
-    int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) override;
 
     int64_t CountSchedules() override;
     int64_t CountCategories() override;
@@ -57,13 +39,25 @@ public:
 private:
     void BeginRead() override;
     void EndRead() override;
+    void BeginWrite() override;
+    void CommitWrite() override;
+    void EndWrite() override;
     void CreateSchema();
     int64_t LastIdOf(const char* table);
-    // Level of the category record `id`, or nullopt when there is none.
-    std::optional<int64_t> LevelOf(int32_t id);
-    int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
-                                 const std::string& shortName, const ChangeStamp& stamp);
     int32_t CheckedNewId();
+
+    std::optional<int64_t> LevelOf(int32_t id) override;
+    bool ScheduleExists(int32_t id) override;
+    void InsertSchedule(int32_t date, const std::string& text, int32_t genreId, const ChangeStamp& stamp) override;
+    void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
+    void DeleteSchedule(int32_t id) override;
+    int64_t CountGenreSchedules(int32_t genreId) override;
+    int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
+                                 const std::string& shortName, const ChangeStamp& stamp) override;
+    void UpdateGenre(const GenreChange& change, const ChangeStamp& stamp) override;
+    void DeleteCategory(int32_t id) override;
+    void UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
+    int FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) override;
 
     // SQLite calls back while it works; a run-out budget interrupts it.
     static int OnProgress(void* store);
@@ -72,6 +66,7 @@ private:
     std::string path_;
     SqliteConnection connection_;
     std::optional<SqliteReadTransaction> snapshot_;
+    std::optional<SqliteWriteTransaction> writing_;
     WorkBudget* budget_ = nullptr;  // of the GET running now
     struct Statements;
     std::unique_ptr<Statements> statements_;

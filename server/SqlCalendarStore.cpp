@@ -1,0 +1,162 @@
+#include "server/SqlCalendarStore.h"
+
+#include "protocol/Records.h"
+#include "protocol/WireFormat.h"
+#include "server/ReplyFormat.h"
+
+namespace {
+
+Failure NoSuchGenre(int32_t genreId) {
+    if (genreId == 0) return MakeFailure("no-genre", "ジャンルが選ばれていません");
+    return MakeFailure("no-such-genre", "ジャンル(id " + FormatInt(genreId) +
+                                            ")がありません。ほかの人が削除した可能性があります");
+}
+
+}  // namespace
+
+std::optional<Failure> SqlCalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
+    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
+    WriteTransaction transaction(*this);
+    if (change.op == OP_DELETE) {
+        // Deleting a schedule someone else already deleted leaves what the
+        // user wanted: no schedule with that id.
+        DeleteSchedule(change.id);
+        transaction.Commit();
+        return std::nullopt;
+    }
+    bool adding = change.op == OP_ADD || change.id == 0;
+    if (!adding && !ScheduleExists(change.id)) {
+        return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
+                                                   ")がありません。ほかの人が削除した可能性があります");
+    }
+    std::optional<int64_t> level = change.genreId == 0 ? std::nullopt : LevelOf(change.genreId);
+    if (!level || *level != LEVEL_GENRE) return NoSuchGenre(change.genreId);
+    if (adding) {
+        InsertSchedule(change.date, change.text, change.genreId, stamp);
+    } else {
+        UpdateSchedule(change, stamp);
+    }
+    transaction.Commit();
+    return std::nullopt;
+}
+
+std::optional<Failure> SqlCalendarStore::ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) {
+    if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
+    WriteTransaction transaction(*this);
+    // An add gets a new id; the id it carries means nothing.
+    bool adding = change.op == OP_ADD || change.id == 0;
+    std::optional<int64_t> level = adding ? std::nullopt : LevelOf(change.id);
+    if (level && *level != LEVEL_GENRE) {
+        return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
+                                              " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
+    }
+    if (change.op == OP_DELETE) {
+        if (!level) return std::nullopt;  // already gone: nothing left to delete
+        int64_t schedules = CountGenreSchedules(change.id);
+        if (schedules > 0) {
+            return MakeFailure("genre-in-use", "このジャンルにはスケジュールが " +
+                                                   FormatInt(static_cast<int32_t>(schedules)) +
+                                                   " 件登録されているため削除できません");
+        }
+        DeleteCategory(change.id);
+        transaction.Commit();
+        return std::nullopt;
+    }
+    if (!adding && !level) {
+        return MakeFailure("no-such-genre", "変更するジャンル(id " + FormatInt(change.id) +
+                                                ")がありません。ほかの人が削除した可能性があります");
+    }
+    std::optional<int64_t> parentLevel = change.parentId == 0 ? std::nullopt : LevelOf(change.parentId);
+    if (!parentLevel || *parentLevel != LEVEL_CATEGORY) {
+        return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
+                                                   ")がありません");
+    }
+    if (adding) {
+        InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
+    } else {
+        UpdateGenre(change, stamp);
+    }
+    transaction.Commit();
+    return std::nullopt;
+}
+
+std::optional<Failure> SqlCalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    UpsertDateInfo(change, stamp);
+    transaction.Commit();
+    return std::nullopt;
+}
+
+int32_t SqlCalendarStore::AddCategory(const std::string& name, const std::string& shortName,
+                                      const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    int32_t id = InsertCategoryRecord(LEVEL_CATEGORY, 0, name, shortName, stamp);
+    transaction.Commit();
+    return id;
+}
+
+int32_t SqlCalendarStore::AddGenre(int32_t categoryId, const std::string& name, const std::string& shortName,
+                                   const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    int32_t id = InsertCategoryRecord(LEVEL_GENRE, categoryId, name, shortName, stamp);
+    transaction.Commit();
+    return id;
+}
+
+void SqlCalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    for (const ScheduleRow& row : rows) InsertSchedule(row.date, row.text, row.genreId, stamp);
+    transaction.Commit();
+}
+
+int SqlCalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    int written = 0;
+    for (const HolidayRow& holiday : holidays) written += FillHoliday(holiday, stamp);
+    transaction.Commit();
+    return written;
+}
+
+void SqlCalendarStore::GenreNames::Add(int32_t id, int32_t parentId, std::string_view shortName) {
+    names_[id] = Names{parentId, std::string(shortName)};
+}
+
+const SqlCalendarStore::GenreNames::Names* SqlCalendarStore::GenreNames::Find(int32_t id) const {
+    auto found = names_.find(id);
+    return found == names_.end() ? nullptr : &found->second;
+}
+
+bool SqlCalendarStore::GenreNames::AppendSchedule(std::string& reply, const ScheduleFilter& filter, int64_t date,
+                                                  int64_t id, std::string_view text, int32_t genreId, int64_t aux,
+                                                  std::string_view entered, std::string_view host) const {
+    const Names* genre = Find(genreId);
+    const Names* category = genre ? Find(genre->parentId) : nullptr;
+    int32_t categoryId = genre ? genre->parentId : 0;
+    // Conditions are matched here, on the bytes, the same for every engine.
+    if (!filter.Empty() && !filter.Accepts(categoryId, genreId, text)) return false;
+    RecordLineWriter line(reply);
+    line.Int(date)
+        .Int(id)
+        .Text(text)
+        .Int(genreId)
+        .Int(aux)
+        .Text(entered)
+        .Text(host)
+        .Text(genre ? std::string_view(genre->shortName) : std::string_view())
+        .Text(category ? std::string_view(category->shortName) : std::string_view())
+        .End();
+    return true;
+}
+
+void SqlCalendarStore::AppendCategoryLine(std::string& reply, int64_t id, int64_t level, int64_t parentId,
+                                          std::string_view name, std::string_view shortName, int64_t editState,
+                                          std::string_view entered, std::string_view host) {
+    RecordLineWriter line(reply);
+    line.Int(id).Int(level).Int(parentId).Text(name).Text(shortName).Int(editState).Text(entered).Text(host).End();
+}
+
+void SqlCalendarStore::AppendDateInfoLine(std::string& reply, int64_t date, std::string_view name, int64_t holiday,
+                                          int64_t aux, std::string_view entered, std::string_view host) {
+    RecordLineWriter line(reply);
+    line.Int(date).Text(name).Int(holiday).Int(aux).Text(entered).Text(host).End();
+}
