@@ -67,6 +67,12 @@ const char* const kStatements[][2] = {
     {"schedule_exists", "SELECT 1 FROM schedules WHERE id = $1"},
     {"insert_schedule",
      "INSERT INTO schedules (date, text, genre_id, aux, entered, host) VALUES ($1, $2, $3, 0, $4, $5) RETURNING id"},
+    // Many schedules in one statement, from three arrays in step, ids given
+    // out in the arrays' order.
+    {"insert_schedules",
+     "INSERT INTO schedules (date, text, genre_id, aux, entered, host)"
+     " SELECT date, text, genre_id, 0, $4, $5 FROM unnest($1::integer[], $2::bytea[], $3::integer[])"
+     " WITH ORDINALITY AS r(date, text, genre_id, n) ORDER BY n"},
     {"update_schedule",
      "UPDATE schedules SET date = $2, text = $3, genre_id = $4, entered = $5, host = $6 WHERE id = $1"},
     {"delete_schedule", "DELETE FROM schedules WHERE id = $1"},
@@ -107,6 +113,25 @@ const char* const kStatements[][2] = {
     {"set_last_schedule_id",
      "SELECT setval(pg_get_serial_sequence('schedules', 'id'), GREATEST($1::bigint, 1), $1::bigint >= 1)"},
 };
+
+// Rows a bulk insert sends in one statement.
+constexpr size_t kRowsPerInsert = 10000;
+
+// Array literals in PostgreSQL's text form: integers, and bytes in hex.
+void AppendArrayInt(std::string& array, int64_t value) {
+    array += array.empty() ? '{' : ',';
+    array += std::to_string(value);
+}
+
+void AppendArrayBytes(std::string& array, std::string_view bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    array += array.empty() ? "{\"\\\\x" : ",\"\\\\x";
+    for (unsigned char c : bytes) {
+        array += kHex[c >> 4];
+        array += kHex[c & 15];
+    }
+    array += '"';
+}
 
 int32_t Int32(const PgResult& result, int row, int column) {
     return static_cast<int32_t>(result.Int(row, column));
@@ -211,6 +236,22 @@ void PostgresCalendarStore::CommitWrite() {
 
 void PostgresCalendarStore::EndWrite() {
     writing_.reset();
+}
+
+void PostgresCalendarStore::ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    for (size_t first = 0; first < rows.size(); first += kRowsPerInsert) {
+        std::string dates, texts, genres;
+        for (size_t i = first; i < rows.size() && i < first + kRowsPerInsert; ++i) {
+            AppendArrayInt(dates, rows[i].date);
+            AppendArrayBytes(texts, rows[i].text);
+            AppendArrayInt(genres, rows[i].genreId);
+        }
+        connection_.Run("insert_schedules", {PgParam{dates + '}', false}, PgParam{texts + '}', false},
+                                             PgParam{genres + '}', false}, PgParam::Bytes(stamp.entered),
+                                             PgParam::Bytes(stamp.host)});
+    }
+    transaction.Commit();
 }
 
 bool PostgresCalendarStore::ScheduleExists(int32_t id) {

@@ -25,6 +25,9 @@ public:
     size_t AppendCategories(std::string& reply, WorkBudget& budget) override;
     size_t AppendDateInfo(std::string& reply, WorkBudget& budget) override;
 
+    // A few statements of many rows each, in one transaction.
+    void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) override;
+
     int64_t CountSchedules() override;
     int64_t CountCategories() override;
 

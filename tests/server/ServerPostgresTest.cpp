@@ -2,11 +2,14 @@
 // calendar between the engines with the copy command.
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
+#include "server/CalendarStore.h"
 #include "tests/server/ServerHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -167,6 +170,40 @@ TEST(CopyCommand, ACalendarMovesToPostgresAndBackWithItsIdsAndBytes) {
         }
         EXPECT_EQ(newest, 303) << database;
     }
+}
+
+// Seeding many schedules at once (demo data, test and benchmark databases)
+// goes out in batches: every byte arrives, and ids follow the rows' order
+// across the batches' seams.
+TEST(BulkImport, KeepsEveryByteAndTheRowsOrderAcrossBatches) {
+    ASSERT_TRUE(TestingOnPostgres());
+    TempDir folder;
+    std::unique_ptr<CalendarStore> store = OpenCalendarStore(FreshDatabase(folder));
+    ChangeStamp stamp{"2026/12/07 10:00", "127.0.0.2"};
+    int32_t genre = store->AddGenre(store->AddCategory("Work", "Work", stamp), "Meeting", "Mtg", stamp);
+    std::vector<ScheduleRow> rows;
+    std::string everyByte;
+    for (int byte = 0; byte < 256; ++byte) everyByte += static_cast<char>(byte);
+    rows.push_back({20070101, everyByte, genre});
+    rows.push_back({20070102, "", genre});
+    for (int i = 2; i < 25000; ++i) rows.push_back({20070101 + i % 28, std::to_string(i) + "\"{a,b}\\'\x81\x5C", genre});
+    store->ImportSchedules(rows, stamp);
+
+    CalendarContents contents = store->Export();
+    std::sort(contents.schedules.begin(), contents.schedules.end(),
+              [](const auto& a, const auto& b) { return a.id < b.id; });
+    ASSERT_EQ(contents.schedules.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CalendarContents::Schedule& held = contents.schedules[i];
+        ASSERT_EQ(held.text, rows[i].text) << "row " << i;
+        ASSERT_EQ(held.date, rows[i].date) << "row " << i;
+        ASSERT_EQ(held.genreId, genre);
+        ASSERT_EQ(held.entered + held.host, "2026/12/07 10:00127.0.0.2");
+        if (i) {
+            ASSERT_GT(held.id, contents.schedules[i - 1].id);
+        }
+    }
+    EXPECT_EQ(store->CountSchedules(), 25000);
 }
 
 }  // namespace
