@@ -4,6 +4,7 @@
 #include "protocol/CategorySet.h"
 #include "protocol/SearchDialog.h"
 #include "protocol/SearchResultsDialog.h"
+#include "protocol/TcpSocket.h"
 #include "protocol/WireFormat.h"
 #include "resources/SearchResource.h"
 #include "tests/support/MessageBoxRecorder.h"
@@ -206,6 +207,47 @@ TEST_F(SearchTest, TextsWithQuotesBackslashesAndWildcardsFindWhatTheServerMatche
     EXPECT_TRUE(boxes.Shown().empty());
 }
 
+TEST_F(SearchTest, AServerThatRefusesTheSearchShowsItsReasonOnceAndTheNextSearchFinds) {
+    // One connection slot, held by a client that sends nothing: the
+    // search's connection is answered "-" with the reason.
+    SeededCalendar full({"業務"}, {"--max-connections", "1", "--request-timeout", "60"});
+    ASSERT_EQ(full.Categories().size(), 1u);
+    const int32_t meeting = full.AddGenre(full.Categories()[0], "会議");
+    ASSERT_EQ(full.AddSchedule(20061224, meeting, "忘年会"), 1);
+    context->settings.dwPortNo = full.Port();
+    auto holder = std::make_unique<TcpSocket>();
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(full.Port());
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    holder->Open(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(holder->Connect(reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    auto typeText = [](HWND dialog) { SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "忘年"); };
+    Shown refused = Search(typeText);
+    EXPECT_TRUE(refused.rows.empty());
+    EXPECT_EQ(refused.summary, "'忘年'の検索結果\n0件ヒットしました");
+    auto shownBoxes = boxes.Shown();
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].owner, frame.Handle());
+    EXPECT_EQ(shownBoxes[0].caption, "GetScheduleに失敗");
+    // The reply as it came, status mark and line end included.
+    EXPECT_EQ(shownBoxes[0].text, "-サーバーが混み合っています。しばらくしてからやり直してください\r\n");
+    EXPECT_NE(full.Server().Log().find("refused(busy)"), std::string::npos) << full.Server().Log();
+
+    // The slot given back, the same search finds the schedule, and nothing
+    // more is shown.
+    holder.reset();
+    ASSERT_TRUE(PumpUntil([&] { return full.Server().Log().find("closed without request") != std::string::npos; }))
+        << full.Server().Log();
+    Shown found = Search(typeText);
+    ASSERT_EQ(found.rows.size(), 1u);
+    EXPECT_EQ(found.rows[0], (Strings{"2006/12/24", "業務", "会議", "忘年会"}));
+    EXPECT_EQ(found.summary, "'忘年'の検索結果\n1件ヒットしました");
+    EXPECT_EQ(boxes.Shown().size(), 1u);
+}
+
+// Last: it stops the program's server.
 TEST_F(SearchTest, AServerThatFailsShowsOneMessageAndAnEmptyResult) {
     calendar->Server().Stop();
     Shown shown = Search([](HWND dialog) { ChooseItem(dialog, IDC_SEARCH_CATEGORY, "業務"); });

@@ -117,7 +117,8 @@ std::string NewFolder() {
 
 }  // namespace
 
-CalendarServerProcess::CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands)
+CalendarServerProcess::CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands,
+                                             const std::vector<std::string>& serveArguments)
     : folder_(NewFolder()) {
     const std::string server = ShellQuote(RDZ_CALENDAR_SERVER);
     const std::string database = folder_ + "/calendar.db";
@@ -128,7 +129,7 @@ CalendarServerProcess::CalendarServerProcess(const std::vector<std::vector<std::
         for (size_t i = 1; i < command.size(); ++i) setup += " " + ShellQuote(command[i]);
         setup += " >>setup.out 2>>setup.err || exit 1\n";
     }
-    Start(setup, RDZ_CALENDAR_SERVER, database);
+    Start(setup, RDZ_CALENDAR_SERVER, database, serveArguments);
 }
 
 CalendarServerProcess::CalendarServerProcess(const std::string& serverProgram, const std::string& existingDatabase)
@@ -137,13 +138,15 @@ CalendarServerProcess::CalendarServerProcess(const std::string& serverProgram, c
 }
 
 void CalendarServerProcess::Start(const std::string& setupScript, const std::string& serverProgram,
-                                  const std::string& database) {
+                                  const std::string& database, const std::vector<std::string>& serveArguments) {
     std::string script = "rm -rf " + ShellQuote(folder_) + " && mkdir -p " + ShellQuote(folder_) + " && cd " +
                          ShellQuote(folder_) + " || exit 1\n" + setupScript;
     // The time limit is a safety net: a server whose test died never
     // outlives the test run by long.
-    script += "timeout 600 " + ShellQuote(serverProgram) + " serve --db " + ShellQuote(database) +
-              " --port 0 >listening.txt 2>server.log </dev/null &\necho $! >server.pid\n";
+    std::string arguments;
+    for (const std::string& argument : serveArguments) arguments += " " + ShellQuote(argument);
+    script += "timeout 600 " + ShellQuote(serverProgram) + " serve --db " + ShellQuote(database) + " --port 0" +
+              arguments + " >listening.txt 2>server.log </dev/null &\necho $! >server.pid\n";
     if (!RunShell(script)) return;
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

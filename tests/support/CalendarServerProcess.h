@@ -10,8 +10,10 @@ class CalendarServerProcess {
 public:
     // `setupCommands` are run first, in order, as "calendar-server COMMAND
     // --db DB ARGS..." (each a command word and its arguments, e.g.
-    // {"add-category", "業務", "業務"}); then the server starts.
-    explicit CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands = {});
+    // {"add-category", "業務", "業務"}); then the server starts, with
+    // `serveArguments` after its own (e.g. {"--max-connections", "1"}).
+    explicit CalendarServerProcess(const std::vector<std::vector<std::string>>& setupCommands = {},
+                                   const std::vector<std::string>& serveArguments = {});
     // Serves an existing database with the given server program; the
     // database is left in place.
     CalendarServerProcess(const std::string& serverProgram, const std::string& existingDatabase);
@@ -30,7 +32,8 @@ public:
     size_t Logged(const std::string& kind, size_t from = 0) const;
 
 private:
-    void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database);
+    void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database,
+               const std::vector<std::string>& serveArguments = {});
 
     std::string folder_;  // Unix path
     unsigned short port_ = 0;

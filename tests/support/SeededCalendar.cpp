@@ -16,8 +16,9 @@ std::vector<std::vector<std::string>> CategoryCommands(const std::vector<std::st
 
 }  // namespace
 
-SeededCalendar::SeededCalendar(const std::vector<std::string>& categoryNames)
-    : server_(CategoryCommands(categoryNames)), context_("127.0.0.1", server_.Port()) {
+SeededCalendar::SeededCalendar(const std::vector<std::string>& categoryNames,
+                               const std::vector<std::string>& serveArguments)
+    : server_(CategoryCommands(categoryNames), serveArguments), context_("127.0.0.1", server_.Port()) {
     if (server_.Port() == 0) {
         ADD_FAILURE() << "calendar server did not start: " << server_.Log();
         return;

@@ -14,8 +14,10 @@
 
 class SeededCalendar {
 public:
-    // Each category's short name is its name.
-    explicit SeededCalendar(const std::vector<std::string>& categoryNames);
+    // Each category's short name is its name; `serveArguments` go to the
+    // server's serve command.
+    explicit SeededCalendar(const std::vector<std::string>& categoryNames,
+                            const std::vector<std::string>& serveArguments = {});
     SeededCalendar(const SeededCalendar&) = delete;
     SeededCalendar& operator=(const SeededCalendar&) = delete;
 
