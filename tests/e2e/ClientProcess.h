@@ -14,6 +14,7 @@ public:
 
     bool Started() const { return process_.hProcess != nullptr; }
     bool Running() const;
+    DWORD Id() const { return process_.dwProcessId; }
     // The exit code once the process has ended within `timeoutMs`, else -1.
     long WaitForExit(unsigned timeoutMs) const;
 

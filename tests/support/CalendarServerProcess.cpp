@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -139,16 +140,35 @@ CalendarServerProcess::CalendarServerProcess(const std::string& serverProgram, c
 
 void CalendarServerProcess::Start(const std::string& setupScript, const std::string& serverProgram,
                                   const std::string& database, const std::vector<std::string>& serveArguments) {
+    serverProgram_ = serverProgram;
+    database_ = database;
+    serveArguments_ = serveArguments;
     std::string script = "rm -rf " + ShellQuote(folder_) + " && mkdir -p " + ShellQuote(folder_) + " && cd " +
                          ShellQuote(folder_) + " || exit 1\n" + setupScript;
     // The time limit is a safety net: a server whose test died never
     // outlives the test run by long.
-    std::string arguments;
-    for (const std::string& argument : serveArguments) arguments += " " + ShellQuote(argument);
     script += "timeout 600 " + ShellQuote(serverProgram) + " serve --db " + ShellQuote(database) + " --port 0" +
-              arguments + " >listening.txt 2>server.log </dev/null &\necho $! >server.pid\n";
-    if (!RunShell(script)) return;
+              ServeArguments() + " >listening.txt 2>server.log </dev/null &\necho $! >server.pid\n";
+    Launch(script);
+}
 
+std::string CalendarServerProcess::ServeArguments() const {
+    std::string arguments;
+    for (const std::string& argument : serveArguments_) arguments += " " + ShellQuote(argument);
+    return arguments;
+}
+
+bool CalendarServerProcess::Restart() {
+    if (running_ || port_ == 0) return false;
+    std::string script = "cd " + ShellQuote(folder_) + " && rm -f listening.txt || exit 1\n";
+    script += "timeout 600 " + ShellQuote(serverProgram_) + " serve --db " + ShellQuote(database_) + " --port " +
+              std::to_string(port_) + ServeArguments() +
+              " >listening.txt 2>>server.log </dev/null &\necho $! >server.pid\n";
+    return Launch(script);
+}
+
+bool CalendarServerProcess::Launch(const std::string& script) {
+    if (!RunShell(script)) return false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
         std::string line = ReadWholeFile(folder_ + "/listening.txt");
@@ -156,10 +176,11 @@ void CalendarServerProcess::Start(const std::string& setupScript, const std::str
         if (line.find("listening on") != std::string::npos && colon != std::string::npos && line.back() == '\n') {
             port_ = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
             running_ = true;
-            return;
+            return true;
         }
         Sleep(20);
     }
+    return false;
 }
 
 CalendarServerProcess::~CalendarServerProcess() {
@@ -173,6 +194,27 @@ void CalendarServerProcess::Stop() {
     const std::string pidFile = ShellQuote(folder_ + "/server.pid");
     RunShell("pid=$(cat " + pidFile + ") && kill -TERM $pid 2>/dev/null; "
              "for i in $(seq 1 200); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.05; done; kill -KILL $pid");
+}
+
+void CalendarServerProcess::Kill() {
+    if (!running_) return;
+    running_ = false;
+    // server.pid names the time limit's process; the server is its child.
+    const std::string pidFile = ShellQuote(folder_ + "/server.pid");
+    RunShell("pid=$(cat " + pidFile + ") && kill -KILL $(cat /proc/$pid/task/$pid/children); "
+             "for i in $(seq 1 200); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.05; done; kill -KILL $pid");
+}
+
+bool CalendarServerProcess::IsSending() const {
+    if (!running_) return false;
+    // /proc/net/tcp: local address and port in hex, state 01 = established,
+    // then the send and receive queues' byte counts.
+    char port[8];
+    std::snprintf(port, sizeof port, "%04X", port_);
+    return RunShell(std::string("awk '$2 ~ /:") + port +
+                        "$/ && $4 == \"01\" && substr($5, 1, 8) != \"00000000\" { found = 1 } "
+                        "END { exit !found }' /proc/net/tcp",
+                    10000);
 }
 
 std::string CalendarServerProcess::Log() const {

@@ -25,6 +25,14 @@ public:
     unsigned short Port() const { return port_; }
     // Ends the server (SIGTERM) and waits until it has gone.
     void Stop();
+    // Ends the server at once (SIGKILL), as a crash or a power cut would.
+    void Kill();
+    // Starts the server again on the same database and port after Stop or
+    // Kill; false when it did not come up. Its log goes on in the same file.
+    bool Restart();
+    // Whether a reply of the running server waits in a connection's send
+    // queue: the client takes it more slowly than the server writes.
+    bool IsSending() const;
     // What the server logged so far.
     std::string Log() const;
     // Requests of one kind ("SET 2", "GET 1", "HELLO") logged after the
@@ -34,8 +42,13 @@ public:
 private:
     void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database,
                const std::vector<std::string>& serveArguments = {});
+    bool Launch(const std::string& script);
+    std::string ServeArguments() const;
 
     std::string folder_;  // Unix path
+    std::string serverProgram_;
+    std::string database_;
+    std::vector<std::string> serveArguments_;
     unsigned short port_ = 0;
     bool running_ = false;
 };
