@@ -69,7 +69,14 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
     }
 
     result.success = IsSuccessReply(result.reply);
-    if (!result.success) ShowFailure(Unescape(result.reply).c_str(), failureCaption);
+    if (!result.success) {
+        ShowFailure(Unescape(result.reply).c_str(), failureCaption);
+    } else if (!IsProtocolReply(result.reply)) {
+        // Taken as a success, such bytes would replace a data set by nothing
+        // or count as a stored record.
+        result.success = false;
+        ShowFailure(kTextReplyUnreadable, failureCaption);
+    }
     return result;
 }
 

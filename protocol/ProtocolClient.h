@@ -22,6 +22,9 @@ inline constexpr const char* kCaptionSet = "SET失敗";
 // fewer of them.
 inline constexpr const char* kTextReplyCut = "サーバーからの応答が途中で切れました。";
 
+// Shown when a reply is not of this protocol at all.
+inline constexpr const char* kTextReplyUnreadable = "サーバーからの応答を読み取れません。";
+
 // A reply and how it was judged.
 struct ExchangeResult {
     std::string reply;
@@ -42,7 +45,8 @@ public:
     // Sends one request line and reads the reply. A failed connection, a
     // failed receive (the system's text for the WinSock error is shown), an
     // empty reply or one beginning with "-" (the reply is shown, unescaped)
-    // fails; every message is shown under `failureCaption`.
+    // and a reply not of this protocol (kTextReplyUnreadable) fail; every
+    // message is shown under `failureCaption`.
     ExchangeResult Exchange(const std::string& line, const char* failureCaption);
 
     const TcpSocket& Socket() const { return *socket_; }

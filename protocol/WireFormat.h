@@ -112,6 +112,15 @@ inline bool IsSuccessReply(std::string_view reply) {
     return !reply.empty() && reply.front() != '-';
 }
 
+// Whether a success reply reads as this protocol at all: its first line is
+// a status line ("+..."), a record line, or empty. Anything else (another
+// service on the port, noise) is not a reply to judge or to read records
+// from.
+inline bool IsProtocolReply(std::string_view reply) {
+    std::string_view first = reply.substr(0, FindLineEnd(reply, 0));
+    return first.empty() || first.front() == '+' || IsRecordLine(first);
+}
+
 // The number of record lines that a success reply of a GET announces: the
 // reply's first line is exactly "+OK RDZVP/0.0 " followed by decimal digits.
 // Returns false when the first line is anything else (the plain framing,

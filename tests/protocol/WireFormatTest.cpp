@@ -93,6 +93,14 @@ TEST(FramingTest, JudgesReplies) {
     EXPECT_FALSE(IsSuccessReply(""));
     EXPECT_FALSE(IsSuccessReply("-"));
     EXPECT_FALSE(IsSuccessReply("-ERR"));
+    // Success replies that are not of this protocol: another service, noise.
+    for (const char* readable : {"\r\n", "+OK\r\n", "+", "DATA:1\r\n", "xDATAy:1:2"}) {
+        EXPECT_TRUE(IsProtocolReply(readable)) << readable;
+    }
+    for (const char* foreign : {"HTTP/1.1 400 Bad Request\r\n\r\n", "SSH-2.0-OpenSSH_9.2\r\n", "\x89PNG\r\n",
+                                "OK\r\nDATA:1\r\n", " +OK\r\n"}) {
+        EXPECT_FALSE(IsProtocolReply(foreign)) << foreign;
+    }
 
     // The number of record lines, where the status line names one.
     uint64_t count = 7;
