@@ -37,6 +37,29 @@ std::string SystemText(DWORD code) {
     return text;
 }
 
+// One request straight to a server, as the client sends it; the whole reply.
+std::string AskServer(unsigned short port, const std::string& line) {
+    std::string reply;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    address.sin_port = htons(port);
+    if (s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(s, line.data(), static_cast<int>(line.size()), 0) == static_cast<int>(line.size())) {
+        char buffer[4096];
+        int received;
+        while ((received = recv(s, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, static_cast<size_t>(received));
+    }
+    if (s != INVALID_SOCKET) closesocket(s);
+    return reply;
+}
+
+std::string DateKey(long days) {
+    const Day d = CivilFromDays(days);
+    return std::to_string(d.year * 10000 + d.month * 100 + d.day);
+}
+
 std::string Caption(HWND box) { return WindowText(box); }
 
 struct Found {
@@ -226,6 +249,156 @@ TEST_F(Faults, ServerStoppedDuringTheLargeFirstLoadThenRefreshLoadsEverything) {
     ASSERT_TRUE(Keys("alt+f x"));
     EXPECT_EQ(client_->WaitForExit(kStepMs), 0) << "the client did not end cleanly";
     client_.reset();
+}
+
+// ---- through the relay, on the demo data ----
+
+// Adds a schedule in the open day sheet through its entry dialog: the first
+// category and its first genre, and `text` typed in.
+void AddSchedule(HWND sheet, const std::string& text) {
+    HWND add = FindDescendant(sheet, "Button", 1009);
+    ASSERT_NE(add, nullptr);
+    const RECT button = ScreenRect(add);
+    ASSERT_TRUE(Click(POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
+    HWND entry = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (entry = FindWindowA(nullptr, "スケジュールの登録・更新")) && IsWindowVisible(entry); },
+                          kStepMs));
+    HWND category = GetDlgItem(entry, 1021), genre = GetDlgItem(entry, 1022), field = GetDlgItem(entry, 1019);
+    // The first control, the category list, has the focus.
+    ASSERT_TRUE(Keys("Down"));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(category, CB_GETCURSEL, 0, 0) == 0; }, kStepMs));
+    ASSERT_TRUE(Keys("Tab Down"));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(genre, CB_GETCURSEL, 0, 0) == 0; }, kStepMs));
+    ASSERT_TRUE(Keys("Tab") && RunShell("xdotool type --delay 40 " + ShellQuote(text), 10000));
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(field) == text; }, kStepMs));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(entry); }, kStepMs)) << "the entry dialog stayed";
+}
+
+TEST_F(Faults, ServerKilledWhileTheDaySheetIsSentKeepsWhatItAcknowledged) {
+    ASSERT_NE(relay_->Port(), 0);
+    ResetSettings(relay_->Port());
+    ASSERT_TRUE(StartClient());
+    ASSERT_TRUE(WaitUntil([] { return Idle(); }, kStartMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+
+    // A day two months on, beyond the demo data: no schedules yet.
+    const Day month = AddMonths(Today(), 2);
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    ASSERT_TRUE(Keys("ctrl+Next ctrl+Next"));
+    ASSERT_TRUE(StatusShows(month, kColumn, kRow)) << StatusText();
+    EXPECT_EQ(StatusText(), DayStatus(month, ""));
+    const std::string date = DateKey(CellDays(month.year, month.month, kColumn, kRow));
+
+    ASSERT_TRUE(Keys("Return"));
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sheet = FindWindowA(nullptr, "日付情報の登録・修正")) && IsWindowVisible(sheet); },
+                          kStepMs));
+    for (const char* text : {"fault-1", "fault-2", "fault-3"}) {
+        AddSchedule(sheet, text);
+        if (HasFatalFailure()) return;
+    }
+    Shot("21-three-added");
+
+    // The first SET is acknowledged; the server dies while the second is on
+    // its way and stays down for the rest of the confirmation.
+    relay_->HoldBefore("SET ", 2);
+    const RECT ok = ScreenRect(FindDescendant(sheet, "Button", IDOK));
+    ASSERT_TRUE(Click(POINT{(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2}));
+    ASSERT_TRUE(relay_->WaitHeld(kStepMs));
+    server_->Kill();
+    relay_->Close();
+    relay_->Release();
+
+    // One message per failed request: the second SET, the third, and the
+    // reload's GET 1, after which the reload stops.
+    ExpectOneBoxThenDismiss("SET失敗", SystemText(WSAECONNRESET));
+    ExpectOneBoxThenDismiss("Connect失敗", SystemText(WSAECONNREFUSED));
+    ExpectOneBoxThenDismiss("Connect失敗", SystemText(WSAECONNREFUSED));
+    ASSERT_TRUE(WaitUntil([] { return Idle(); }, kStartMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+    const std::vector<std::string> sent = relay_->Requests();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], "SET RDZVP/0.0 1 1:" + date + ":0:fault-1:" +
+                                         sent[sent.size() - 2].substr(sent[sent.size() - 2].rfind(':') + 1));
+    EXPECT_EQ(sent.back().rfind("SET RDZVP/0.0 1 1:" + date + ":0:fault-2:", 0), 0u) << sent.back();
+
+    // Restarted on its database, the server still holds the acknowledged
+    // schedule, and a refresh shows it.
+    ASSERT_TRUE(server_->Restart());
+    ASSERT_TRUE(relay_->Open());
+    const std::string stored = AskServer(server_->Port(), "GET RDZVP/0.0 1 \r\n");
+    EXPECT_NE(stored.find("\nDATA:" + date + ":"), std::string::npos);
+    EXPECT_NE(stored.find(":fault-1:"), std::string::npos) << stored.substr(0, 200);
+    EXPECT_EQ(stored.find(":fault-2:"), std::string::npos);
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([] { return relay_->Requests().back().rfind("GET RDZVP/0.0 3 ", 0) == 0 && Idle(); },
+                          kLoadMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == DayStatus(month, "fault-1"); }, kStepMs)) << StatusText();
+    Shot("22-acknowledged-after-restart");
+}
+
+TEST_F(Faults, SlowServerShowsTheProgressWhileTheWindowKeepsAnswering) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const Day month = AddMonths(Today(), 2);
+    const size_t before = relay_->Requests().size();
+    // The schedules (about 25 KB) arrive 1 KB at a time, 150 ms apart.
+    relay_->Slow("GET RDZVP/0.0 1 ", 1024, 150);
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([] { return ProgressText() == kLoadingSchedules; }, kStepMs)) << ProgressText();
+    EXPECT_TRUE(IsWindowVisible(Progress()));
+    EXPECT_FALSE(IsWindowEnabled(Frame())) << "the frame takes input during the load";
+    EXPECT_TRUE(Answers(Frame()));
+    EXPECT_TRUE(Answers(Progress()));
+    Shot("31-slow-load");
+
+    ASSERT_TRUE(WaitUntil([] { return Idle(); }, kLoadMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+    const std::vector<std::string> sent = relay_->Requests();
+    ASSERT_EQ(sent.size(), before + 3);
+    EXPECT_EQ(sent[before], "GET RDZVP/0.0 1 ");
+    EXPECT_EQ(sent[before + 1], "GET RDZVP/0.0 2 ");
+    EXPECT_EQ(sent[before + 2], "GET RDZVP/0.0 3 ");
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == DayStatus(month, "fault-1"); }, kStepMs)) << StatusText();
+    relay_->PassOn();
+}
+
+TEST_F(Faults, GarbageFromTheServerIsOneMessageAndTheDataStays) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const Day month = AddMonths(Today(), 2);
+    // Another service on the server's port: no reply of this protocol.
+    relay_->Answer("GET RDZVP/0.0 1 ", std::string("HTTP/1.1 400 Bad Request\r\nContent-Type: text/html\r\n\r\n"
+                                                   "<html>\x89PNG\r\n\x1a\n") +
+                                           std::string(1, '\0') + "\xff\xfe\x81:+zz\r\n");
+    const size_t before = relay_->Requests().size();
+    ASSERT_TRUE(Keys("F5"));
+    std::vector<HWND> boxes;
+    // Without a message the load would go on to GET 2 and GET 3.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !(boxes = FailureBoxes()).empty() || (relay_->Requests().size() >= before + 3 && Idle()); },
+        kLoadMs));
+    ASSERT_EQ(boxes.size(), 1u) << "no message for a reply that is not of this protocol";
+    EXPECT_EQ(Caption(boxes[0]), "GetScheduleに失敗");
+    EXPECT_EQ(BoxText(boxes[0]), "サーバーからの応答を読み取れません。");
+    Shot("41-garbage");
+    Dismiss(boxes[0]);
+    ASSERT_TRUE(WaitUntil([] { return Idle(); }, kStartMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+    EXPECT_EQ(relay_->Requests().size(), before + 1) << "the load went on after the failed step";
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == DayStatus(month, "fault-1"); }, kStepMs)) << StatusText();
+
+    // The real replies again: the next refresh works.
+    relay_->PassOn();
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([&] { return relay_->Requests().size() == before + 4 && Idle(); }, kLoadMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+
+    ASSERT_TRUE(Keys("alt+f x"));
+    EXPECT_EQ(client_->WaitForExit(kStepMs), 0) << "the client did not end cleanly";
 }
 
 }  // namespace
