@@ -148,12 +148,7 @@ protected:
     }
 
     INT_PTR Run(DateInfoSheet& sheet, int startPage, std::vector<ModalScript::Step> steps) {
-        ModalWatchdog watchdog;
-        ModalScript script(std::move(steps));
-        INT_PTR outcome = sheet.DoModal(frame.Handle(), startPage);
-        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
-        EXPECT_TRUE(script.Finished()) << "ended after step " << script.StepsDone();
-        return outcome;
+        return RunScripted(std::move(steps), [&] { return sheet.DoModal(frame.Handle(), startPage); });
     }
 
     // Opens the sheet on the date page, lets `fill` check and change the
@@ -166,6 +161,15 @@ protected:
             fill(sheet, date);
             return PressSheet(sheet, PSBTN_OK);
         }});
+    }
+
+    // A step that waits for the sheet's schedule page, keeps its handle in
+    // `page` and then acts on it.
+    static ModalScript::Step OnSchedulePage(DateInfoSheet& sheet, HWND& page, std::function<bool()> act) {
+        return [&sheet, &page, act] {
+            page = sheet.SchedulePage().Handle();
+            return page && act();
+        };
     }
 
     static bool PressSheet(DateInfoSheet& sheet, int button) {
@@ -211,16 +215,14 @@ TEST_F(DaySheetTest, AddedSchedulesFollowTheDaysOwnInTheOrderAdded) {
     DateInfoSheet sheet(day);
     HWND page = nullptr;
     INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
-        [&] {
-            page = sheet.SchedulePage().Handle();
-            if (!page) return false;
+        OnSchedulePage(sheet, page, [&] {
             EXPECT_EQ(ItemText(page, IDC_DAY_PROMPT), "2006年7月9日(日)の予定を入力してください。");
             EXPECT_EQ(Rows(page), (Strings{"業務|会議|朝会", "業務|出張|大阪"}));
             EXPECT_TRUE(ItemEnabled(page, IDC_DAY_ADD));
             for (int id : {IDC_DAY_CHANGE, IDC_DAY_DELETE, IDC_DAY_UP, IDC_DAY_DOWN}) EXPECT_FALSE(ItemEnabled(page, id));
             EXPECT_TRUE(PressButton(page, IDC_DAY_ADD));
             return true;
-        },
+        }),
         [&] {
             HWND entry = FindShownWindow(kEntryCaption);
             if (!entry) return false;
@@ -307,12 +309,10 @@ TEST_F(DaySheetTest, CancelSendsNothingAndChangeAndDeleteTakeTheFirstSelectedRow
         DateInfoSheet sheet(day);
         HWND page = nullptr;
         INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
-            [&] {
-                page = sheet.SchedulePage().Handle();
-                if (!page) return false;
+            OnSchedulePage(sheet, page, [&] {
                 SelectRows(page, {0});
                 return PressButton(page, IDC_DAY_DELETE);
-            },
+            }),
             [&] {
                 if (Rows(page).size() != 2) return false;
                 return PressButton(page, IDC_DAY_ADD);
@@ -337,9 +337,7 @@ TEST_F(DaySheetTest, CancelSendsNothingAndChangeAndDeleteTakeTheFirstSelectedRow
     DateInfoSheet sheet(day);
     HWND page = nullptr;
     INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
-        [&] {
-            page = sheet.SchedulePage().Handle();
-            if (!page) return false;
+        OnSchedulePage(sheet, page, [&] {
             EXPECT_EQ(Rows(page), (Strings{"業務|会議|朝会", "業務|出張|大阪", "業務|会議|定例"}));
             SelectRows(page, {0, 1});
             EXPECT_TRUE(ItemEnabled(page, IDC_DAY_CHANGE));
@@ -347,7 +345,7 @@ TEST_F(DaySheetTest, CancelSendsNothingAndChangeAndDeleteTakeTheFirstSelectedRow
             EXPECT_FALSE(ItemEnabled(page, IDC_DAY_UP));
             EXPECT_TRUE(PressButton(page, IDC_DAY_CHANGE));
             return true;
-        },
+        }),
         [&] {
             HWND entry = FindShownWindow(kEntryCaption);
             if (!entry) return false;
@@ -420,12 +418,10 @@ TEST_F(DaySheetTest, AFailedSetIsShownAndTheOtherRecordsStillGo) {
     DateInfoSheet sheet(day);
     HWND page = nullptr;
     INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
-        [&] {
-            page = sheet.SchedulePage().Handle();
-            if (!page) return false;
+        OnSchedulePage(sheet, page, [&] {
             SelectRows(page, {1});
             return PressButton(page, IDC_DAY_CHANGE);
-        },
+        }),
         Enter(0, 1, "京都"),
         [&] {
             if (!EntryGone()) return false;

@@ -83,11 +83,7 @@ protected:
 
     // Sends the command; `steps` drive the dialog it opens.
     void Command(UINT id, std::vector<ModalScript::Step> steps) {
-        ModalWatchdog watchdog;
-        ModalScript script(std::move(steps));
-        SendMessageA(frame->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
-        EXPECT_TRUE(script.Finished()) << "ended after step " << script.StepsDone();
+        RunScripted(std::move(steps), [&] { return SendMessageA(frame->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); });
     }
 
     // The settings sheet: `onPage` acts on its page and names the button

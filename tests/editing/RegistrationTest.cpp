@@ -90,12 +90,7 @@ protected:
     }
 
     INT_PTR Run(CategoryDialog& dialog, std::vector<ModalScript::Step> steps) {
-        ModalWatchdog watchdog;
-        ModalScript script(std::move(steps));
-        INT_PTR outcome = dialog.DoModal(frame.Handle());
-        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
-        EXPECT_TRUE(script.Finished()) << "ended after step " << script.StepsDone();
-        return outcome;
+        return RunScripted(std::move(steps), [&] { return dialog.DoModal(frame.Handle()); });
     }
 
     StandInFrame frame;

@@ -84,8 +84,7 @@ protected:
     // dialog (then OK is pressed); returns what the results showed.
     Shown Search(const std::function<void(HWND)>& choose) {
         Shown shown;
-        ModalWatchdog watchdog;
-        ModalScript script({
+        RunScripted({
             [&] {
                 HWND dialog = FindShownWindow(kSearchCaption);
                 if (!dialog) return false;
@@ -100,10 +99,10 @@ protected:
                 EXPECT_TRUE(PressButton(dialog, IDOK));
                 return true;
             },
+        }, [&] {
+            RunSearch(frame.Handle(), *store, *context);
+            return INT_PTR{0};
         });
-        RunSearch(frame.Handle(), *store, *context);
-        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
-        EXPECT_TRUE(script.Finished());
         return shown;
     }
 

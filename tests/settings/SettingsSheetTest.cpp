@@ -45,9 +45,8 @@ protected:
     // which button closes the sheet.
     INT_PTR Run(const std::function<int(HWND page)>& onPage) {
         SettingsSheet sheet(settings);
-        ModalWatchdog watchdog;
         int button = 0;
-        ModalScript script({
+        INT_PTR outcome = RunScripted({
             [&] {
                 HWND page = sheet.Page().Handle();
                 if (!page || !sheet.Handle()) return false;
@@ -56,10 +55,7 @@ protected:
             },
             // Clicks are posted: the sheet closes once they are through.
             [&] { return PostMessageA(sheet.Handle(), PSM_PRESSBUTTON, static_cast<WPARAM>(button), 0) != 0; },
-        });
-        INT_PTR outcome = sheet.DoModal(frame.Handle());
-        EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
-        EXPECT_TRUE(script.Finished());
+        }, [&] { return sheet.DoModal(frame.Handle()); });
         EXPECT_EQ(FindShownWindow("設定"), nullptr);
         return outcome;
     }

@@ -7,6 +7,7 @@
 
 #include "tests/support/WindowTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -50,6 +51,18 @@ private:
     bool running_ = false;
     UINT_PTR timer_ = 0;
 };
+
+// Runs a modal loop (`run`: DoModal, a command that opens a dialog...)
+// while `steps` drive it, under a watchdog; the test fails when the watchdog
+// had to end the loop or a step was left undone. Returns what `run` returned.
+inline INT_PTR RunScripted(std::vector<ModalScript::Step> steps, const std::function<INT_PTR()>& run) {
+    ModalWatchdog watchdog;
+    ModalScript script(std::move(steps));
+    INT_PTR outcome = run();
+    EXPECT_FALSE(ModalWatchdog::Fired()) << "stuck after step " << script.StepsDone();
+    EXPECT_TRUE(script.Finished()) << "ended after step " << script.StepsDone();
+    return outcome;
+}
 
 // A hidden top-level window heading the window list, as the main frame does
 // in the program: it owns the dialogs under test, and their end posts no
