@@ -31,8 +31,9 @@ int ProtocolClient::Connect() {
     } else {
         hostent* host = gethostbyname(settings.szAddress.c_str());
         if (!host || !host->h_addr_list || !host->h_addr_list[0]) {
+            const int code = WSAGetLastError();  // before anything else can reset it
             ErrorText& error = ErrorText::Shared();
-            error.Format(ErrorText::kSystemMessage, WSAGetLastError(), 0);
+            error.Format(ErrorText::kSystemMessage, code, 0);
             ShowFailure(error.Text(), "gethostbyname失敗");
             return 0;
         }
@@ -40,8 +41,11 @@ int ProtocolClient::Connect() {
     }
 
     if (socket_->Connect(reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // Read at once: creating the shared error text on its first use
+        // resets the thread's last error.
+        const int code = WSAGetLastError();
         ErrorText& error = ErrorText::Shared();
-        error.Format(ErrorText::kSystemMessage, WSAGetLastError(), 0);
+        error.Format(ErrorText::kSystemMessage, code, 0);
         ShowFailure(error.Text(), "Connect失敗");
         return 0;
     }
