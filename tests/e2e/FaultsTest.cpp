@@ -1,6 +1,6 @@
 // The client under server faults, driven from outside like the main
-// end-to-end program: a server stopped in the middle of a load and started
-// again, a server killed while the day sheet's schedules are being sent, a
+// end-to-end program: a server stopped or killed in the middle of a load and
+// started again, a server killed while the day sheet's schedules are sent, a
 // server that answers slowly, and one that answers with garbage. Every time
 // the client must show exactly one clear message box per failed request,
 // neither crash nor hang, and come back once the server does; nothing the
@@ -198,7 +198,7 @@ protected:
 CalendarServerProcess* Faults::server_ = nullptr;
 FaultRelay* Faults::relay_ = nullptr;
 
-TEST_F(Faults, ServerStoppedDuringTheLargeFirstLoadThenRefreshLoadsEverything) {
+TEST_F(Faults, ServerStoppedOrKilledDuringTheLargeLoadThenRefreshLoadsEverything) {
     const std::string database = std::string(RDZ_TEST_TMP) + "/faults-large.db";
     ASSERT_TRUE(RunShell("mkdir -p " + ShellQuote(RDZ_TEST_TMP) + " && rm -f " + ShellQuote(database) + " && " +
                              ShellQuote(RDZ_SEED_PROGRAM) + " " + ShellQuote(database) + " 150000",
@@ -254,6 +254,32 @@ TEST_F(Faults, ServerStoppedDuringTheLargeFirstLoadThenRefreshLoadsEverything) {
     EXPECT_TRUE(WaitUntil([&] { return StatusText().size() > DayStatus(today, "").size(); }, kStepMs));
     EXPECT_EQ(StatusText().substr(StatusText().size() - 3), " 他") << StatusText();
     Shot("12-refreshed-after-restart");
+    const std::string loaded = StatusText();
+
+    // Killed in the middle of the schedules: the reply ends short, which
+    // fails GET 1 alone; the schedules shown before stay.
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([] { return ProgressText() == kLoadingSchedules; }, kStepMs)) << ProgressText();
+    ASSERT_TRUE(WaitUntil([&] { return large.IsSending(); }, kLoadMs));
+    large.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return !(boxes = FailureBoxes()).empty(); }, kLoadMs)) << "no message box";
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(Caption(boxes[0]), "GetScheduleに失敗");
+    EXPECT_TRUE(BoxText(boxes[0]) == kReplyCut || BoxText(boxes[0]) == SystemText(WSAECONNRESET))
+        << BoxText(boxes[0]);
+    Shot("13-killed-during-load");
+    Dismiss(boxes[0]);
+    ASSERT_TRUE(WaitUntil([] { return Idle(); }, kStartMs));
+    EXPECT_TRUE(FailureBoxes().empty());
+    ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == loaded; }, kStepMs)) << StatusText();
+
+    ASSERT_TRUE(large.Restart());
+    const size_t logAgain = large.Log().size();
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([&] { return large.Log().find(" GET 3 ", logAgain) != std::string::npos && Idle(); },
+                          kLoadMs));
+    EXPECT_TRUE(FailureBoxes().empty());
 
     ASSERT_TRUE(Keys("alt+f x"));
     EXPECT_EQ(client_->WaitForExit(kStepMs), 0) << "the client did not end cleanly";
