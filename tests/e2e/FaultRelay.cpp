@@ -216,7 +216,7 @@ void FaultRelay::PassToServer(SOCKET client, const std::string& request, size_t 
     SetTimeouts(server, 30000);
     SendAll(server, request.data(), request.size());
     std::vector<char> buffer(1 << 16);
-    for (;;) {
+    for (bool clientTakes = true; clientTakes;) {
         int received = recv(server, buffer.data(), static_cast<int>(buffer.size()), 0);
         if (received < 0) {
             closesocket(server);
@@ -224,14 +224,11 @@ void FaultRelay::PassToServer(SOCKET client, const std::string& request, size_t 
             return;
         }
         if (received == 0) break;
-        size_t size = static_cast<size_t>(received);
-        if (pieceBytes == 0) {
-            if (!SendAll(client, buffer.data(), size)) break;
-            continue;
-        }
-        for (size_t at = 0; at < size; at += pieceBytes) {
-            Sleep(pauseMs);
-            if (!SendAll(client, buffer.data() + at, std::min(pieceBytes, size - at))) break;
+        const size_t size = static_cast<size_t>(received);
+        const size_t piece = pieceBytes == 0 ? size : pieceBytes;
+        for (size_t at = 0; at < size && clientTakes; at += piece) {
+            if (pieceBytes != 0) Sleep(pauseMs);
+            clientTakes = SendAll(client, buffer.data() + at, std::min(piece, size - at));
         }
     }
     closesocket(server);
