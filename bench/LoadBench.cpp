@@ -1,7 +1,8 @@
-// Loading 100,000 schedules from the real calendar server on loopback with
-// the client's whole load sequence, next to a bare receive of the same GET 1
-// reply through the same 255-byte reads; and the private memory the loaded
-// records take. Runs under Wine (x86_64 build).
+// Loading 100,000 and 1,000,000 schedules from the real calendar server on
+// loopback with the client's whole load sequence, next to a bare receive of
+// the same GET 1 reply through the same 255-byte reads; and the memory the
+// loaded records take, including the peak of a reload, which keeps the old
+// set until the new one is complete. Runs under Wine (x86_64 build).
 #include "protocol/ScheduleStore.h"
 #include "protocol/WireFormat.h"
 #include "settings/Settings.h"
@@ -10,9 +11,15 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef RDZ_BENCH_SERVER
@@ -24,7 +31,6 @@
 
 namespace {
 
-constexpr int kSchedules = 100000;
 constexpr int kRounds = 7;
 
 class BenchContext : public ServerContext {
@@ -80,26 +86,71 @@ size_t BareReceive(unsigned short port) {
     return size;
 }
 
-}  // namespace
+// A field of this process's Linux status (/proc/self/status, read through
+// Wine's drive Z:), in kB: VmHWM is the peak resident memory.
+long LinuxStatusKb(const char* field) {
+    std::ifstream in("Z:\\proc\\self\\status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field) + 1);
+    }
+    return 0;
+}
 
-int main() {
-    const std::string database = std::string(RDZ_TEST_TMP) + "/load-bench.db";
+// The highest private memory seen while it runs, sampled every 10 ms.
+class PeakSampler {
+public:
+    PeakSampler() : peak_(PrivateBytes()), thread_([this] {
+        while (!stop_) {
+            SIZE_T now = PrivateBytes();
+            if (now > peak_) peak_ = now;
+            Sleep(10);
+        }
+    }) {}
+    ~PeakSampler() { Finish(); }
+    SIZE_T Finish() {
+        if (thread_.joinable()) {
+            stop_ = true;
+            thread_.join();
+        }
+        SIZE_T now = PrivateBytes();
+        if (now > peak_) peak_ = now;
+        return peak_;
+    }
+
+private:
+    std::atomic<SIZE_T> peak_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+std::unique_ptr<CalendarServerProcess> SeedAndServe(int schedules) {
+    const std::string database = std::string(RDZ_TEST_TMP) + "/load-bench-" + std::to_string(schedules) + ".db";
     const std::string seed = "rm -f " + ShellQuote(database) + "* && mkdir -p " + ShellQuote(RDZ_TEST_TMP) + " && " +
                              ShellQuote(RDZ_SEED_PROGRAM) + " " + ShellQuote(database) + " " +
-                             std::to_string(kSchedules);
-    if (!RunShell(seed, 300000)) {
+                             std::to_string(schedules);
+    if (!RunShell(seed, 600000)) {
         std::printf("seeding failed\n");
-        return 1;
+        return nullptr;
     }
-    CalendarServerProcess server(RDZ_BENCH_SERVER, database);
-    if (server.Port() == 0) {
+    auto server = std::make_unique<CalendarServerProcess>(RDZ_BENCH_SERVER, database);
+    if (server->Port() == 0) {
         std::printf("calendar server did not start\n");
-        return 1;
+        return nullptr;
     }
-    BenchContext context(server.Port());
+    return server;
+}
+
+// 100,000 schedules: medians of the load and of the bare receive, and the
+// private memory one loaded set takes.
+bool MeasureTypicalLoad() {
+    constexpr int kSchedules = 100000;
+    std::unique_ptr<CalendarServerProcess> server = SeedAndServe(kSchedules);
+    if (!server) return false;
+    BenchContext context(server->Port());
 
     // Warm both paths (server page cache, connections) once.
-    size_t replyBytes = BareReceive(server.Port());
+    size_t replyBytes = BareReceive(server->Port());
     SIZE_T before = PrivateBytes();
     auto store = std::make_unique<ScheduleStore>(context);
     store->RunLoad(kLoadEverything, nullptr);
@@ -110,7 +161,7 @@ int main() {
     std::vector<double> load;
     for (int round = 0; round < kRounds; ++round) {
         auto t0 = std::chrono::steady_clock::now();
-        BareReceive(server.Port());
+        BareReceive(server->Port());
         auto t1 = std::chrono::steady_clock::now();
         store->RunLoad(kLoadEverything, nullptr);
         auto t2 = std::chrono::steady_clock::now();
@@ -129,6 +180,64 @@ int main() {
     std::printf("private memory growth:       %.1f MB\n", growth / 1e6);
     std::printf("100,000 x sizeof(record):    %.1f MB (sizeof = %zu)\n", recordBytes / 1e6, sizeof(ScheduleRecord));
     std::printf("growth / record bytes:       %.2f (goal <= 1.2)\n", growth / recordBytes);
-    server.Stop();
-    return loaded == static_cast<size_t>(kSchedules) ? 0 : 1;
+    server->Stop();
+    return loaded == static_cast<size_t>(kSchedules);
+}
+
+// 1,000,000 schedules: one bare receive, the first load into an empty
+// store and a reload over the full one, with the private memory after each
+// and the peak during the reload (old and new set at once).
+bool MeasureLargeLoad() {
+    constexpr int kSchedules = 1000000;
+    std::unique_ptr<CalendarServerProcess> server = SeedAndServe(kSchedules);
+    if (!server) return false;
+    BenchContext context(server->Port());
+
+    SIZE_T base = PrivateBytes();
+    auto t0 = std::chrono::steady_clock::now();
+    size_t replyBytes = BareReceive(server->Port());
+    auto t1 = std::chrono::steady_clock::now();
+    SIZE_T afterBare = PrivateBytes();
+
+    auto store = std::make_unique<ScheduleStore>(context);
+    PeakSampler firstPeak;
+    store->RunLoad(kLoadEverything, nullptr);
+    SIZE_T firstLoadPeak = firstPeak.Finish();
+    auto t2 = std::chrono::steady_clock::now();
+    SIZE_T oneSet = PrivateBytes();
+
+    PeakSampler reloadPeak;
+    store->RunLoad(kLoadEverything, nullptr);
+    SIZE_T reloadPeakBytes = reloadPeak.Finish();
+    auto t3 = std::chrono::steady_clock::now();
+    SIZE_T afterReload = PrivateBytes();
+    size_t loaded = store->schedules.records.size();
+
+    double bareMs = Milliseconds(t1 - t0);
+    double firstMs = Milliseconds(t2 - t1);
+    double reloadMs = Milliseconds(t3 - t2);
+    auto mb = [base](SIZE_T bytes) { return (static_cast<double>(bytes) - static_cast<double>(base)) / 1e6; };
+    std::printf("schedules loaded:            %zu (reply %.1f MB)\n", loaded, replyBytes / 1e6);
+    std::printf("bare receive of GET 1:       %.0f ms\n", bareMs);
+    std::printf("RunLoad(0xFFFF), empty store: %.0f ms (%.2f x bare)\n", firstMs, firstMs / bareMs);
+    std::printf("RunLoad(0xFFFF), reload:     %.0f ms (%.2f x bare)\n", reloadMs, reloadMs / bareMs);
+    std::printf("private memory over the start (MB): after bare receive %.1f, peak of first load %.1f,\n"
+                "  one set loaded %.1f, peak of reload %.1f, after reload %.1f\n",
+                mb(afterBare), mb(firstLoadPeak), mb(oneSet), mb(reloadPeakBytes), mb(afterReload));
+    std::printf("per record in one set:       %.0f bytes (sizeof = %zu)\n",
+                (static_cast<double>(oneSet) - static_cast<double>(base)) / kSchedules, sizeof(ScheduleRecord));
+    std::printf("peak working set (VmHWM):    %.1f MB\n", LinuxStatusKb("VmHWM:") / 1024.0);
+    server->Stop();
+    return loaded == static_cast<size_t>(kSchedules);
+}
+
+}  // namespace
+
+// Arguments: "typical" or "large" runs only that part.
+int main(int argc, char** argv) {
+    std::string part = argc > 1 ? argv[1] : "";
+    bool ok = true;
+    if (part.empty() || part == "typical") ok = MeasureTypicalLoad() && ok;
+    if (part.empty() || part == "large") ok = MeasureLargeLoad() && ok;
+    return ok ? 0 : 1;
 }

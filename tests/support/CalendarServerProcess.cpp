@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -227,4 +228,24 @@ size_t CalendarServerProcess::Logged(const std::string& kind, size_t from) const
     size_t count = 0;
     for (size_t at = log.find(token, from); at != std::string::npos; at = log.find(token, at + 1)) ++count;
     return count;
+}
+
+long CalendarServerProcess::ResidentKilobytes() const {
+    if (!running_) return 0;
+    if (serverPid_ == 0) {
+        // server.pid names the time limit's process; the server is its one child.
+        std::string watcher = ReadWholeFile(folder_ + "/server.pid");
+        while (!watcher.empty() && (watcher.back() == '\n' || watcher.back() == ' ')) watcher.pop_back();
+        if (watcher.empty()) return 0;
+        std::string children = ReadWholeFile("/proc/" + watcher + "/task/" + watcher + "/children");
+        serverPid_ = std::strtol(children.c_str(), nullptr, 10);
+        if (serverPid_ <= 0) {
+            serverPid_ = 0;
+            return 0;
+        }
+    }
+    std::string status = ReadWholeFile("/proc/" + std::to_string(serverPid_) + "/status");
+    size_t at = status.find("VmRSS:");
+    if (at == std::string::npos) return 0;
+    return std::strtol(status.c_str() + at + 6, nullptr, 10);
 }

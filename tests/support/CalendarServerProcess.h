@@ -38,6 +38,9 @@ public:
     // Requests of one kind ("SET 2", "GET 1", "HELLO") logged after the
     // first `from` bytes of the log.
     size_t Logged(const std::string& kind, size_t from = 0) const;
+    // The server's resident memory (VmRSS of its Linux process) in kB; 0
+    // when it is not running or cannot be read.
+    long ResidentKilobytes() const;
 
 private:
     void Start(const std::string& setupScript, const std::string& serverProgram, const std::string& database,
@@ -51,6 +54,7 @@ private:
     std::vector<std::string> serveArguments_;
     unsigned short port_ = 0;
     bool running_ = false;
+    mutable long serverPid_ = 0;  // found on first use
 };
 
 // A Unix path as Wine sees it (drive Z: is the Unix root).
