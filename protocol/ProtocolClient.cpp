@@ -6,6 +6,7 @@
 #include "toolkit/Services.h"
 
 #include <cstring>
+#include <new>
 
 ProtocolClient::ProtocolClient(const ServerContext& context)
     : context_(context), socket_(std::make_unique<TcpSocket>()) {}
@@ -59,7 +60,14 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
         return result;
     }
     socket_->SendText(line, 0);
-    result.reply = socket_->ReceiveAll();
+    try {
+        result.reply = socket_->ReceiveAll();
+    } catch (const std::bad_alloc&) {
+        // A reply too large for the memory left: what arrived is gone.
+        socket_->Close();
+        ShowFailure(kTextOutOfMemory, failureCaption);
+        return result;
+    }
     int receiveError = socket_->ReceiveError();
     socket_->Close();
 

@@ -7,6 +7,7 @@
 #include "protocol/WireFormat.h"
 
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ inline constexpr const char* kTextReplyCut = "サーバーからの応答が途�
 
 // Shown when a reply is not of this protocol at all.
 inline constexpr const char* kTextReplyUnreadable = "サーバーからの応答を読み取れません。";
+
+// Shown when a GET reply or its records do not fit in memory; the request
+// fails and the set keeps its records.
+inline constexpr const char* kTextOutOfMemory = "メモリが不足しているため、受信したデータを保持できません。";
 
 // A reply and how it was judged.
 struct ExchangeResult {
@@ -43,10 +48,11 @@ public:
     // 1 when the server answered HELLO with a success reply, else 0.
     int Hello();
     // Sends one request line and reads the reply. A failed connection, a
-    // failed receive (the system's text for the WinSock error is shown), an
-    // empty reply or one beginning with "-" (the reply is shown, unescaped)
-    // and a reply not of this protocol (kTextReplyUnreadable) fail; every
-    // message is shown under `failureCaption`.
+    // failed receive (the system's text for the WinSock error is shown), a
+    // reply too large for the memory left (kTextOutOfMemory), an empty reply
+    // or one beginning with "-" (the reply is shown, unescaped) and a reply
+    // not of this protocol (kTextReplyUnreadable) fail; every message is
+    // shown under `failureCaption`.
     ExchangeResult Exchange(const std::string& line, const char* failureCaption);
 
     const TcpSocket& Socket() const { return *socket_; }
@@ -55,8 +61,9 @@ protected:
     // GET of one data set: on a success reply replaces `records` by one
     // zero-filled record per record line, filled by `parse`, in order, and
     // returns 1. A success reply that announces more record lines than it
-    // brings is a failure (kTextReplyCut under `failureCaption`). On failure
-    // returns 0 and leaves `records` as they were.
+    // brings is a failure (kTextReplyCut under `failureCaption`), and so is
+    // running out of memory for the reply or its records (kTextOutOfMemory).
+    // On failure returns 0 and leaves `records` as they were.
     template <typename Record>
     int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
                      std::vector<std::unique_ptr<Record>>& records, void (*parse)(std::string_view, Record&));
@@ -75,19 +82,27 @@ template <typename Record>
 int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
                                  std::vector<std::unique_ptr<Record>>& records,
                                  void (*parse)(std::string_view, Record&)) {
-    ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
-    if (!result.success) return 0;
-    std::vector<std::unique_ptr<Record>> fetched;
-    ForEachRecordLine(result.reply, [&](std::string_view line) {
-        auto record = std::make_unique<Record>();
-        parse(line, *record);
-        fetched.push_back(std::move(record));
-    });
-    uint64_t announced = 0;
-    if (ReadAnnouncedRecordCount(result.reply, announced) && fetched.size() < announced) {
-        ShowFailure(kTextReplyCut, failureCaption);
+    try {
+        ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
+        if (!result.success) return 0;
+        std::vector<std::unique_ptr<Record>> fetched;
+        ForEachRecordLine(result.reply, [&](std::string_view line) {
+            auto record = std::make_unique<Record>();
+            parse(line, *record);
+            fetched.push_back(std::move(record));
+        });
+        uint64_t announced = 0;
+        if (ReadAnnouncedRecordCount(result.reply, announced) && fetched.size() < announced) {
+            ShowFailure(kTextReplyCut, failureCaption);
+            return 0;
+        }
+        records = std::move(fetched);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        // Out of memory while making the records: the reply and the records
+        // made so far are gone by now and the old set is whole. Uncaught,
+        // the exception would end the program.
+        ShowFailure(kTextOutOfMemory, failureCaption);
         return 0;
     }
-    records = std::move(fetched);
-    return 1;
 }

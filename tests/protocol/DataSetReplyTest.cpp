@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -231,6 +234,51 @@ TEST_F(DataSetReplyTest, SetLinesCarryTheRecordFieldsInWireOrder) {
     EXPECT_EQ(peer.Requests(), (std::vector<std::string>{"SET RDZVP/0.0 1 2:20061224:7:a+3Ab:3\r\n",
                                                          "SET RDZVP/0.0 2 1:0:1:3:A+3AB:A+3AB+0D+0A\r\n",
                                                          "SET RDZVP/0.0 3 20070101::0:1\r\n"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Parses like the schedule set, but memory runs out at the record with id 3.
+void ParseUntilMemoryRunsOut(std::string_view line, ScheduleRecord& record) {
+    ParseScheduleRecord(line, record);
+    if (record.id == 3) throw std::bad_alloc();
+}
+
+class ScarceMemorySchedules : public ProtocolClient {
+public:
+    using ProtocolClient::ProtocolClient;
+    int Get() { return FetchRecords(DATASET_SCHEDULES, "", kCaptionGetSchedules, records, &ParseUntilMemoryRunsOut); }
+    std::vector<std::unique_ptr<ScheduleRecord>> records;
+};
+
+TEST_F(DataSetReplyTest, RunningOutOfMemoryFailsTheFetchAndKeepsTheOldRecords) {
+    ScriptedPeer peer({
+        Whole(kOk + "DATA:20261201:1:a:5\r\nDATA:20261202:2:b:5\r\n"),
+        Whole(kOk + "DATA:20261201:1:a:5\r\nDATA:20261202:2:b:5\r\nDATA:20261203:3:c:5\r\nDATA:20261204:4:d:5\r\n"),
+        Whole(kOk + "DATA:20261205:5:e:5\r\n"),
+    });
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScarceMemorySchedules set(context);
+    ASSERT_EQ(set.Get(), 1);
+    ASSERT_EQ(set.records.size(), 2u);
+    const ScheduleRecord* first = set.records[0].get();
+
+    EXPECT_EQ(set.Get(), 0);
+    ASSERT_EQ(set.records.size(), 2u);
+    EXPECT_EQ(set.records[0].get(), first);
+    EXPECT_STREQ(set.records[1]->text, "b");
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].caption, kCaptionGetSchedules);
+    EXPECT_EQ(boxes.Shown()[0].text, kTextOutOfMemory);
+
+    // The next fetch works as usual, and no connection was left open.
+    EXPECT_EQ(set.Get(), 1);
+    ASSERT_EQ(set.records.size(), 1u);
+    EXPECT_EQ(set.records[0]->id, 5);
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.ClientClosed(), (std::vector<bool>{true, true, true}));
 }
 
 }  // namespace
