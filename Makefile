@@ -5,7 +5,7 @@
 #               and runs every test: native (sanitized, with the fuzzers) and
 #               the x86_64 Windows build under Wine and Xvfb.
 # make build    the three configurations only.
-# make bench    the benchmarks (native, and the Windows client's under Wine).
+# make bench    every benchmark once, then the README's benchmark table.
 # make fuzz     the fuzzers alone, for longer (FUZZ_SECONDS, default 600).
 
 JOBS ?= 2
@@ -26,10 +26,8 @@ build: bootstrap
 bootstrap:
 	scripts/bootstrap.sh
 
-bench: build
-	build/native/bench/wire_bench
-	if [ -x build/native/bench/server/server_bench ]; then build/native/bench/server/server_bench; fi
-	scripts/bench-win64.sh build/win64
+bench:
+	scripts/bench.sh
 
 fuzz: build
 	for f in build/native/fuzz/*; do \

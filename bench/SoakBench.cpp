@@ -4,6 +4,7 @@
 // (180); every failed request and every load with the wrong counts is an
 // error, and the server's resident memory is sampled from Linux once a
 // second. Runs under Wine (x86_64 build).
+#include "bench/TableRow.h"
 #include "tests/support/CalendarServerProcess.h"
 #include "tests/support/LoadSoak.h"
 
@@ -65,5 +66,16 @@ int main(int argc, char** argv) {
                 result.residentAfterWarmUpKb / 1024.0, result.samples, result.residentLastKb / 1024.0);
     std::printf("growth after warm-up:        %+.1f MB (flat: within %.0f MB) %s\n", growth / 1024.0,
                 kFlatMarginKb / 1024.0, flat ? "flat" : "NOT FLAT");
+    PrintRow(Format("soak under Wine: %d clients refreshing in a loop for %d s (HELLO, GET 1, 2, 3), %zu schedules",
+                    options.clients, options.seconds, options.schedules),
+             Format("%d errors in %d loads", result.errors, result.loads),
+             Format("load time: median %.0f s, max %.0f s", Percentile(result.loadMilliseconds, 0.5) / 1e3,
+                    Percentile(result.loadMilliseconds, 1.0) / 1e3),
+             "-", Format("no error: %s", result.errors == 0 && result.loads > 0 ? "met" : "not met"));
+    PrintRow("soak: server resident memory after the warm-up (every client loaded once)",
+             Format("peak %.1f MB, last %.1f MB", result.residentAfterWarmUpKb / 1024.0, result.residentLastKb / 1024.0),
+             Format("peak during the warm-up: %.1f MB (idle %.1f MB)", result.residentWarmKb / 1024.0,
+                    result.residentAtStartKb / 1024.0),
+             Format("%+.1f MB", growth / 1024.0), Format("flat (within 8 MB): %s", flat ? "met" : "not met"));
     return result.errors == 0 && result.loads > 0 && flat ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // Parsing a GET 1 reply of 100,000 schedules into records, next to a plain
 // memchr line split of the same bytes.
+#include "bench/RowReporter.h"
 #include "bench/ScheduleReply.h"
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
@@ -78,39 +79,28 @@ BENCHMARK(BM_PlainLineSplit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseScheduleReply)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseIntoHeapRecords)->Unit(benchmark::kMillisecond);
 
-// Prints parse time / split time once the runs are done.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration) continue;
-            // CPU time: steadier than wall time on a shared machine.
-            double perIteration = run.GetAdjustedCPUTime();
-            if (run.benchmark_name().find("PlainLineSplit") != std::string::npos) split_ = perIteration;
-            if (run.benchmark_name().find("ParseScheduleReply") != std::string::npos) parse_ = perIteration;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (split_ > 0 && parse_ > 0) {
-            double megabytes = static_cast<double>(Reply().size()) / 1e6;
-            std::printf("reply: %d lines, %.1f MB\n", kLines, megabytes);
-            std::printf("parse: %.1f MB/s; parse / plain split = %.2f\n", megabytes / (parse_ / 1e3), parse_ / split_);
-        }
-    }
-
-private:
-    double split_ = 0;
-    double parse_ = 0;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    RowReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    // CPU time: steadier than wall time on a shared machine.
+    double split = reporter.CpuMilliseconds("BM_PlainLineSplit");
+    double parse = reporter.CpuMilliseconds("BM_ParseScheduleReply");
+    double heap = reporter.CpuMilliseconds("BM_ParseIntoHeapRecords");
+    if (split <= 0 || parse <= 0 || heap <= 0) return 1;
+    double megabytes = static_cast<double>(Reply().size()) / 1e6;
+    double rate = megabytes / (parse / 1e3);
+    std::printf("\n");
+    PrintRow(Format("parse a GET 1 reply of %d schedules (%.1f MB) into records", kLines, megabytes),
+             Format("%.1f ms, %.0f MB/s", parse, rate), Format("plain memchr line split: %.2f ms", split),
+             Format("%.0fx the split", parse / split),
+             Format("200 MB/s: %s; 3x the split: %s", rate >= 200 ? "met" : "not met",
+                    parse <= 3 * split ? "met" : "not met"));
+    PrintRow("parse into one heap record per line, as the set does",
+             Format("%.0f ms, %.0f MB/s", heap, megabytes / (heap / 1e3)), Format("plain memchr line split: %.2f ms", split),
+             Format("%.0fx the split", heap / split), "-");
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# bench-win64.sh [BUILD_DIR]
-# Runs the x86_64 build's benchmarks under Wine with one wineserver.
+# bench-win64.sh [BUILD_DIR [PROGRAM [ARGS...]]]
+# Runs the x86_64 build's benchmarks under Wine with one wineserver: all of
+# them (load_bench, grid_bench, soak_bench), or only PROGRAM with ARGS.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build/win64}
@@ -14,7 +15,14 @@ fi
 . "$here/wine-env.sh" "$build"
 "$RDZ_WINESERVER" -p
 status=0
-"$here/wine-run.sh" "$build" "$build/bench/load_bench.exe" || status=$?
-"$here/wine-run.sh" "$build" "$build/bench/grid_bench.exe" || status=$?
+if [ $# -gt 0 ]; then
+    program=$1
+    shift
+    "$here/wine-run.sh" "$build" "$build/bench/$program.exe" "$@" || status=$?
+else
+    for program in load_bench grid_bench soak_bench; do
+        "$here/wine-run.sh" "$build" "$build/bench/$program.exe" || status=$?
+    done
+fi
 "$RDZ_WINESERVER" -k 2>/dev/null || true
 exit $status

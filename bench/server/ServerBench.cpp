@@ -14,6 +14,7 @@
 // database on a private cluster the benchmark starts (as the tests do). The
 // SET rate of 1 and of 4 server processes sharing one database shows how
 // writes scale across processes.
+#include "bench/RowReporter.h"
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 #include "server/CalendarStore.h"
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -379,14 +381,75 @@ void PeakMemoryWith200ClientsNotReading(benchmark::State& state) {
 }
 BENCHMARK(PeakMemoryWith200ClientsNotReading)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+const char* Met(bool met) { return met ? "met" : "not met"; }
+
+// The table rows, each figure next to its reference from the same run.
+void PrintRows(const RowReporter& r) {
+    std::printf("\n");
+    double bareGet = r.Milliseconds("GetAllSchedules/0/");
+    double sqliteGet = r.Milliseconds("GetAllSchedules/1/");
+    double postgresGet = r.Milliseconds("GetAllSchedules/2/");
+    std::string bareGetText = Format("bare peer: %.1f ms", bareGet);
+    if (sqliteGet > 0 && bareGet > 0) {
+        PrintRow(Format("server: GET 1 of %d schedules (%.1f MB reply), SQLite", kScheduleCount, setup->getReplyBytes / 1e6),
+                 Format("%.1f ms", sqliteGet), bareGetText, Format("%.2fx the time", sqliteGet / bareGet),
+                 Format("within 2x: %s", Met(sqliteGet <= 2 * bareGet)));
+    }
+    if (postgresGet > 0 && bareGet > 0) {
+        PrintRow("server: GET 1, PostgreSQL", Format("%.1f ms", postgresGet), bareGetText,
+                 Format("%.2fx the time", postgresGet / bareGet), Format("within 2x: %s", Met(postgresGet <= 2 * bareGet)));
+    }
+    double bareHello = r.Counter("HelloFromEightClients/0/", "items_per_second");
+    for (int engine : {1, 2}) {
+        double hello = r.Counter("HelloFromEightClients/" + std::to_string(engine) + "/", "items_per_second");
+        if (hello <= 0 || bareHello <= 0) continue;
+        PrintRow(Format("server: HELLO, 8 concurrent clients, %s", engine == 1 ? "SQLite" : "PostgreSQL"),
+                 Format("%.0f/s", hello), Format("bare peer: %.0f/s", bareHello),
+                 Format("%.0f %% of the rate", 100 * hello / bareHello), Format("80 %%: %s", Met(hello >= 0.8 * bareHello)));
+    }
+    double p99 = r.Counter("HelloWhileEightClientsLoopOnGet/1/", "hello_p99_ms");
+    double bareP99 = r.Counter("HelloWhileEightClientsLoopOnGet/0/", "hello_p99_ms");
+    if (p99 > 0) {
+        PrintRow("server: HELLO while 8 clients loop on GET 1, SQLite",
+                 Format("p50 %.1f ms, p99 %.1f ms", r.Counter("HelloWhileEightClientsLoopOnGet/1/", "hello_p50_ms"), p99),
+                 Format("bare peer: p99 %.1f ms", bareP99), "-", Format("p99 within 50 ms: %s", Met(p99 <= 50)));
+    }
+    double raw = r.Counter("RawAppendAndFdatasync", "items_per_second");
+    for (int engine : {1, 2}) {
+        double sets = r.Counter("SequentialSets/" + std::to_string(engine) + "/", "items_per_second");
+        if (sets <= 0 || raw <= 0) continue;
+        PrintRow(Format("server: sequential durable SET 1, %s", engine == 1 ? "SQLite" : "PostgreSQL"),
+                 Format("%.0f/s", sets), Format("append 100 bytes + fdatasync: %.0f/s", raw),
+                 Format("%.0f %% of the rate", 100 * sets / raw),
+                 engine == 1 ? Format("80 %%: %s", Met(sets >= 0.8 * raw)) : std::string("-"));
+    }
+    for (int engine : {1, 2}) {
+        std::string prefix = "SetsFromServerProcesses/" + std::to_string(engine) + "/";
+        double one = r.Counter(prefix + "1/", "sets_per_s");
+        double four = r.Counter(prefix + "4/", "sets_per_s");
+        if (one <= 0 || four <= 0) continue;
+        PrintRow(Format("server: SET from 8 clients over 4 server processes, %s", engine == 1 ? "SQLite" : "PostgreSQL"),
+                 Format("%.0f/s", four), Format("1 server process: %.0f/s", one), Format("%.2fx", four / one),
+                 "- (writes take turns)");
+    }
+    double peak = r.Counter("PeakMemoryWith200ClientsNotReading", "peak_MB");
+    if (peak > 0) {
+        PrintRow("server: peak memory, 200 clients ask for GET 1 and never read", Format("%.0f MB", peak),
+                 Format("the same server idle: %.0f MB", r.Counter("PeakMemoryWith200ClientsNotReading", "idle_peak_MB")),
+                 "-", Format("under 256 MB: %s", Met(peak < 256)));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Initialize();
-    benchmark::RunSpecifiedBenchmarks();
+    RowReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    PrintRows(reporter);
     setup->readServer->Stop();
     setup->writeServer->Stop();
     setup->postgresRead->Stop();
