@@ -20,6 +20,7 @@ void ProtocolClient::ShowFailure(const char* text, const char* caption) const {
 int ProtocolClient::Connect() {
     const Settings& settings = context_.ServerSettings();
     socket_->Open(AF_INET, SOCK_STREAM, 0);
+    socket_->SetSilenceLimit(context_.SilenceLimitMs());
 
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
@@ -71,6 +72,12 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
     int receiveError = socket_->ReceiveError();
     socket_->Close();
 
+    if (receiveError == WSAETIMEDOUT) {
+        // Silent past the limit: say so plainly (not every system has a
+        // text for the time-out's code). What arrived is dropped.
+        ShowFailure(kTextServerSilent, failureCaption);
+        return result;
+    }
     if (receiveError != 0) {
         // The connection failed before the server ended the reply: whatever
         // arrived may stop anywhere, even inside a field.

@@ -23,6 +23,9 @@ inline constexpr const char* kCaptionSet = "SET失敗";
 // fewer of them.
 inline constexpr const char* kTextReplyCut = "サーバーからの応答が途中で切れました。";
 
+// Shown when the server fell silent for the context's silence limit.
+inline constexpr const char* kTextServerSilent = "サーバーから応答がありません。";
+
 // Shown when a reply is not of this protocol at all.
 inline constexpr const char* kTextReplyUnreadable = "サーバーからの応答を読み取れません。";
 

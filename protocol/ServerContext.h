@@ -12,4 +12,10 @@ public:
     virtual ~ServerContext() = default;
     virtual const Settings& ServerSettings() const = 0;
     virtual HWND MessageOwner() const = 0;
+    // How long a connection may stay silent (no byte sent or received)
+    // before the request is given up as failed. A server that stopped
+    // answering would otherwise hold the calling thread, and with it the
+    // window, for good; a slow but steady reply is never cut.
+    virtual DWORD SilenceLimitMs() const { return kDefaultSilenceLimitMs; }
+    static constexpr DWORD kDefaultSilenceLimitMs = 30000;
 };

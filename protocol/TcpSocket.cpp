@@ -37,6 +37,12 @@ SOCKET TcpSocket::Open(int family, int type, int protocol) {
     return handle_;
 }
 
+bool TcpSocket::SetSilenceLimit(DWORD ms) {
+    const char* value = reinterpret_cast<const char*>(&ms);
+    return setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, value, sizeof ms) == 0 &&
+           setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, value, sizeof ms) == 0;
+}
+
 int TcpSocket::Connect(const sockaddr* address, int length) { return connect(handle_, address, length); }
 
 int TcpSocket::Send(const char* bytes, int length, int flags) { return send(handle_, bytes, length, flags); }

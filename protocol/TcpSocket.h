@@ -15,6 +15,9 @@ public:
     TcpSocket& operator=(const TcpSocket&) = delete;
 
     SOCKET Open(int family, int type, int protocol);
+    // Makes a blocked send or receive fail with WSAETIMEDOUT after `ms`
+    // milliseconds without progress (0: wait for ever).
+    bool SetSilenceLimit(DWORD ms);
     int Connect(const sockaddr* address, int length);
     int Send(const char* bytes, int length, int flags);
     int Receive(char* buffer, int size, int flags);

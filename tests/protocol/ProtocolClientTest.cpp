@@ -114,6 +114,35 @@ TEST_F(ProtocolClientTest, ResetBeforeTheReplyEndsIsAFailedRequest) {
     EXPECT_EQ(set.Socket().Handle(), 0u);
 }
 
+TEST_F(ProtocolClientTest, ServerThatNeverAnswersFailsTheRequestAfterTheSilenceLimit) {
+    TestServerContext context("127.0.0.1", 0);
+    context.silenceLimitMs = 400;
+    ScheduleSet set(context);  // its socket starts WinSock
+    // A listener whose backlog takes the connection and the request, and
+    // which never answers.
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(listener, INVALID_SOCKET);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    context.settings.dwPortNo = ntohs(address.sin_port);
+
+    EXPECT_EQ(set.Get(""), 0);
+    EXPECT_EQ(ProtocolClient(context).Hello(), 0);
+    closesocket(listener);
+
+    auto shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].caption, "GetScheduleに失敗");
+    EXPECT_EQ(shown[1].caption, "HELLO失敗");
+    for (const auto& box : shown) EXPECT_STREQ(box.text.c_str(), kTextServerSilent);
+    EXPECT_TRUE(set.records.empty());
+}
+
 TEST_F(ProtocolClientTest, ReplyWithFewerRecordLinesThanAnnouncedFails) {
     const std::string two = "DATA:20261201:1:a:5\r\nDATA:20261202:2:b:6\r\n";
     ScriptedPeer peer({

@@ -15,7 +15,9 @@ public:
     }
     const Settings& ServerSettings() const override { return settings; }
     HWND MessageOwner() const override { return owner; }
+    DWORD SilenceLimitMs() const override { return silenceLimitMs; }
 
     Settings settings;
     HWND owner = nullptr;
+    DWORD silenceLimitMs = kDefaultSilenceLimitMs;
 };
