@@ -17,11 +17,20 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
+
+size_t Occurrences(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+    return count;
+}
 
 long DayKey(long days) {
     const Day d = CivilFromDays(days);
@@ -38,6 +47,24 @@ Day EditMonth() { return AddMonths(Today(), 3); }
 int32_t EditDay() {
     const Day month = EditMonth();
     return static_cast<int32_t>(DayKey(CellDays(month.year, month.month, kEditColumn, kEditRow)));
+}
+
+// A visible top-level window of the client with this title, once it is up.
+HWND WaitForWindow(const char* title) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindWindowA(nullptr, title)) != nullptr && IsWindowVisible(window); },
+              kStepMs);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+bool WaitClosed(HWND window) {
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, kStepMs);
+}
+
+bool ClickControl(HWND parent, int id) {
+    HWND control = FindDescendant(parent, nullptr, id);
+    return control && WaitUntil([&] { return IsWindowEnabled(control) != FALSE; }, kStepMs) &&
+           Click(Middle(ScreenRect(control)));
 }
 
 class EndToEnd : public ClientFixture {
@@ -62,6 +89,24 @@ protected:
     // Back on the day the other steps select, in the current month.
     static bool BackToToday() {
         return Click(CellCentre(kColumn, kRow)) && Keys("ctrl+Home") && StatusShows(Today(), kColumn, kRow);
+    }
+
+    // Waits until a reload begun after `loadsBefore` loads has ended: its
+    // last request answered and its progress dialog gone, so the frame takes
+    // input again with the grid refilled.
+    static bool ReloadEnded(size_t loadsBefore) {
+        return WaitUntil([&] { return Occurrences(server_->Log(), " GET 3 ") > loadsBefore; }, kStepMs) &&
+               WaitUntil([] { return IsWindowEnabled(Frame()) != FALSE; }, kStepMs);
+    }
+    // OK on the day sheet, then the reload that follows it.
+    static bool ConfirmSheet(HWND sheet) {
+        const size_t loads = Occurrences(server_->Log(), " GET 3 ");
+        return ClickControl(sheet, IDOK) && WaitClosed(sheet) && ReloadEnded(loads);
+    }
+    // 最新の情報に更新 (F5) and the reload.
+    static bool Refresh() {
+        const size_t loads = Occurrences(server_->Log(), " GET 3 ");
+        return Keys("F5") && ReloadEnded(loads);
     }
 
     // ---- what the server holds, read through its protocol ----
@@ -172,24 +217,6 @@ TEST_F(EndToEnd, MovesThroughMonthsByToolbarMenuAndKeys) {
 
 // ---- editing from outside: the day sheet, the date page, genres, the tree, search ----
 
-// A visible top-level window of the client with this title, once it is up.
-HWND WaitForWindow(const char* title) {
-    HWND window = nullptr;
-    WaitUntil([&] { return (window = FindWindowA(nullptr, title)) != nullptr && IsWindowVisible(window); },
-              kStepMs);
-    return window && IsWindowVisible(window) ? window : nullptr;
-}
-
-bool WaitClosed(HWND window) {
-    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, kStepMs);
-}
-
-bool ClickControl(HWND parent, int id) {
-    HWND control = FindDescendant(parent, nullptr, id);
-    return control && WaitUntil([&] { return IsWindowEnabled(control) != FALSE; }, kStepMs) &&
-           Click(Middle(ScreenRect(control)));
-}
-
 // Picks item `index` of a drop-down list as a person does: open it, go to
 // the top, step down, take it.
 bool ChooseComboItem(HWND combo, int index) {
@@ -257,8 +284,7 @@ TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
     ASSERT_TRUE(WaitClosed(entry));
     EXPECT_EQ(ListViewRows(list, 3), std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + kFirstText});
     Shot("04-day-sheet-added");
-    ASSERT_TRUE(ClickControl(sheet, IDOK));
-    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ConfirmSheet(sheet));
 
     std::vector<ScheduleRecord> held;
     ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 1; }, kStepMs));
@@ -286,8 +312,7 @@ TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
     ASSERT_TRUE(WaitClosed(entry));
     EXPECT_EQ(ListViewRows(list, 3), std::vector<std::string>{"社内|研修|" + kSecondText});
     Shot("04-day-sheet-changed");
-    ASSERT_TRUE(ClickControl(sheet, IDOK));
-    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ConfirmSheet(sheet));
     ASSERT_TRUE(WaitUntil(
         [&] {
             held = HeldSchedules(day);
@@ -307,8 +332,7 @@ TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
     ASSERT_TRUE(ClickControl(sheet, 1011));
     ASSERT_TRUE(ConfirmDeletion(kSecondText));
     EXPECT_TRUE(ListViewRows(list, 3).empty());
-    ASSERT_TRUE(ClickControl(sheet, IDOK));
-    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ConfirmSheet(sheet));
     EXPECT_TRUE(WaitUntil([&] { return HeldSchedules(day).empty(); }, kStepMs));
     ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
     EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " "; }, kStepMs)) << StatusText();
@@ -343,8 +367,7 @@ TEST_F(EndToEnd, NamesADayAndMarksItAHolidayOnTheDatePage) {
     ASSERT_TRUE(holiday && Click(Middle(ScreenRect(holiday))));
     EXPECT_TRUE(WaitUntil([&] { return SendRemote(holiday, BM_GETCHECK, 0, 0) == BST_CHECKED; }, kStepMs));
     Shot("05-date-page");
-    ASSERT_TRUE(ClickControl(sheet, IDOK));
-    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ConfirmSheet(sheet));
 
     std::unique_ptr<DateInfoRecord> held;
     ASSERT_TRUE(WaitUntil([&] { return (held = HeldDateInfo(day)) != nullptr; }, kStepMs));
@@ -479,7 +502,7 @@ TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
     ASSERT_FALSE(IsWindowVisible(Tree()));
     ASSERT_TRUE(Keys("alt+v c"));
     ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(Tree()) != FALSE; }, kStepMs));
-    ASSERT_TRUE(Keys("F5"));  // 最新の情報に更新
+    ASSERT_TRUE(Refresh());  // 最新の情報に更新
     ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "趣味").text == "趣味 (1)"; }, kStepMs))
         << TreeText(TreeEntries(Tree())) << server_->Log();
     std::vector<TreeEntry> tree = TreeEntries(Tree());
@@ -695,6 +718,293 @@ TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem
     ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
     ASSERT_TRUE(Keys("alt+f x"));
     EXPECT_EQ(client_->WaitForExit(kStepMs), 0);
+}
+
+// ---- two clients on one server ----
+
+// Reads a file the shell wrote.
+std::string ReadUnixFile(const std::string& unixPath) {
+    std::ifstream in(WindowsPathOf(unixPath), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A second client on the same X display. The client is single-instance per
+// Wine prefix, so it runs in a copy of this prefix (with its own wineserver)
+// and its own virtual desktop, laid over this one at the same origin and
+// given this client's settings: its frame and dialogs sit exactly where this
+// client's do, so this client's windows tell where to click in it. It is seen
+// only through X input and screenshots; raising or lowering its desktop
+// chooses which client the screen shows.
+class SecondClient {
+public:
+    SecondClient() : prefix_(std::string(RDZ_TEST_TMP) + "/second-prefix") {
+        char ours[MAX_PATH] = {};
+        if (!GetEnvironmentVariableA("WINEPREFIX", ours, sizeof ours)) return;
+        const std::string regFile = std::string(RDZ_TEST_TMP) + "/second-settings.reg";
+        {
+            std::ofstream out(WindowsPathOf(regFile), std::ios::binary | std::ios::trunc);
+            out << SettingsAsRegFile();
+        }
+        const std::string wine = "WINEPREFIX=" + ShellQuote(prefix_) + " /usr/lib/wine/wine64 ";
+        const std::string ourPrefix = ShellQuote(ours);
+        started_ = RunShell("rm -rf " + ShellQuote(prefix_) + " && mkdir -p " + ShellQuote(prefix_) + " && cp -a " +
+                                ourPrefix + "/dosdevices " + ourPrefix + "/*.reg " + ShellQuote(prefix_) +
+                                "/ && cp -al " + ourPrefix + "/drive_c " + ShellQuote(prefix_) + "/ && " + wine +
+                                "regedit /S " + ShellQuote(WindowsPathOf(regFile)) + " >/dev/null 2>&1 && (" + wine +
+                                "explorer /desktop=RendezSecond,1280x1024 " + ShellQuote(WindowsPathOf(RDZ_CLIENT_EXE)) +
+                                " >/dev/null 2>&1 </dev/null &)",
+                            60000);
+        const std::string idFile = std::string(RDZ_TEST_TMP) + "/second-desktop.txt";
+        started_ = started_ && WaitUntil(
+                                   [&] {
+                                       RunShell("xdotool search --name RendezSecond >" + ShellQuote(idFile), 5000);
+                                       window_ = ReadUnixFile(idFile);
+                                       window_ = window_.substr(0, window_.find('\n'));
+                                       return !window_.empty();
+                                   },
+                                   kStartMs);
+        // This client's desktop, which run-e2e.sh names.
+        const std::string ourFile = std::string(RDZ_TEST_TMP) + "/first-desktop.txt";
+        RunShell("xdotool search --name RendezE2E >" + ShellQuote(ourFile), 5000);
+        ourWindow_ = ReadUnixFile(ourFile);
+        ourWindow_ = ourWindow_.substr(0, ourWindow_.find('\n'));
+        started_ = started_ && !ourWindow_.empty() && RunShell("xdotool windowmove " + window_ + " 0 0", 5000) &&
+                   Raise();
+    }
+    ~SecondClient() {
+        RunShell("WINEPREFIX=" + ShellQuote(prefix_) + " /usr/lib/wine/wineserver64 -k; sleep 0.5; rm -rf " +
+                     ShellQuote(prefix_),
+                 30000);
+    }
+    SecondClient(const SecondClient&) = delete;
+    SecondClient& operator=(const SecondClient&) = delete;
+
+    bool Started() const { return started_; }
+    // Keys go to the raised desktop: there is no window manager to move the
+    // X input focus.
+    bool Raise() { return RunShell("xdotool windowraise " + window_ + " windowfocus " + window_, 5000); }
+    // Raises this client's desktop over the second one's.
+    bool Lower() { return RunShell("xdotool windowraise " + ourWindow_ + " windowfocus " + ourWindow_, 5000); }
+
+private:
+    // This client's settings key as a file regedit imports.
+    static std::string SettingsAsRegFile() {
+        std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + std::string(kSettingsKey) + "]\r\n";
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return text;
+        for (DWORD index = 0;; ++index) {
+            char name[256] = {};
+            BYTE data[4096] = {};
+            DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+            if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+            if (type == REG_DWORD) {
+                char value[16];
+                std::snprintf(value, sizeof value, "%08lx", static_cast<unsigned long>(*reinterpret_cast<DWORD*>(data)));
+                text += "\"" + std::string(name) + "\"=dword:" + value + "\r\n";
+            } else if (type == REG_SZ) {
+                std::string value;
+                for (const char* p = reinterpret_cast<const char*>(data); *p; ++p) {
+                    if (*p == '\\' || *p == '"') value += '\\';
+                    value += *p;
+                }
+                text += "\"" + std::string(name) + "\"=\"" + value + "\"\r\n";
+            }
+        }
+        RegCloseKey(key);
+        return text;
+    }
+
+    std::string prefix_;
+    std::string window_;
+    std::string ourWindow_;
+    bool started_ = false;
+};
+
+// Where the day sheet and the entry dialog put their parts on the screen, as
+// the first client shows them; the second client's sit at the same places.
+struct SheetSpots {
+    POINT sheetCaption, list, firstRow, add, change, ok;
+    POINT entryCaption, category, genre, text, entryOk;
+    COLORREF activeCaption;
+};
+
+POINT CaptionPoint(HWND window) {
+    const RECT rect = ScreenRect(window);
+    return POINT{rect.left + 60, rect.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+}
+
+// Waits until the screen shows `colour` at `at` (or, with `shows` false,
+// anything else there).
+bool WaitForLook(POINT at, COLORREF colour, bool shows, const std::string& shotName) {
+    return WaitUntil([&] { return (Screen::Capture(RDZ_SHOT_FOLDER, shotName).At(at.x, at.y) == colour) == shows; }, kStepMs);
+}
+
+// Fills the first client's open entry dialog and confirms it.
+void FillEntry(HWND entry, int category, int genre, const std::string& text) {
+    if (category >= 0) {
+        ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1021), category));
+        ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1022), genre));
+    }
+    ASSERT_TRUE(PasteInto(FindDescendant(entry, "Edit", 1019), text));
+    ASSERT_TRUE(ClickControl(entry, IDOK));
+    ASSERT_TRUE(WaitClosed(entry));
+}
+
+// The same in the second client, by the places the first client's showed.
+void FillSecondEntry(const SheetSpots& spots, int category, int genre, const std::string& text) {
+    ASSERT_TRUE(WaitForLook(spots.entryCaption, spots.activeCaption, true, "11-second-entry"));
+    if (category >= 0) {
+        for (const auto& [spot, index] : {std::make_pair(spots.category, category), std::make_pair(spots.genre, genre)}) {
+            std::string keys = "Home";
+            for (int i = 0; i < index; ++i) keys += " Down";
+            ASSERT_TRUE(Click(spot));
+            ASSERT_TRUE(Keys(keys + " Return"));
+        }
+    }
+    ASSERT_TRUE(Click(spots.text));
+    ASSERT_TRUE(Keys("End shift+Home BackSpace"));
+    ASSERT_TRUE(PutOnClipboard(text));
+    ASSERT_TRUE(Keys("ctrl+v"));
+    Screen::Capture(RDZ_SHOT_FOLDER, "11-second-entry-filled");
+    ASSERT_TRUE(Click(spots.entryOk));
+    ASSERT_TRUE(WaitForLook(spots.entryCaption, spots.activeCaption, false, "11-second-entry"));
+}
+
+TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmationWins) {
+    if (!client_ || !client_->Running()) {
+        ASSERT_TRUE(StartClient());
+    }
+    ASSERT_TRUE(ToolbarDrawn("10-first-client"));
+    // A Thursday of the editing month, without schedules.
+    const int column = kEditColumn + 1, row = kEditRow;
+    const Day month = EditMonth();
+    const int32_t day = static_cast<int32_t>(DayKey(CellDays(month.year, month.month, column, row)));
+    const std::string date = StatusDate(month.year, month.month, column, row);
+    ASSERT_TRUE(HeldSchedules(day).empty());
+    const std::string firstText = "表示ソフトの打合せ";
+    const std::string firstChanged = "表示ソフトの打合せ(Ａ社)";
+    const std::string secondChanged = "表示ソフトの打合せ(Ｂ社)";
+    const std::string firstOther = "十周年の記念表";
+    const std::string secondOther = "ソフト部の練習";
+
+    size_t loads = Occurrences(server_->Log(), " GET 3 ");
+    SecondClient second;
+    ASSERT_TRUE(second.Started());
+    ASSERT_TRUE(WaitUntil([&] { return Occurrences(server_->Log(), " GET 3 ") > loads; }, kStartMs))
+        << server_->Log();
+    ASSERT_TRUE(ToolbarDrawn("10-second-client")) << "the second client's frame is not where the first's is";
+
+    // The first client adds a schedule through its day sheet, noting where
+    // the sheet's parts are.
+    ASSERT_TRUE(second.Lower());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Keys("ctrl+Home ctrl+Next ctrl+Next ctrl+Next"));
+    ASSERT_TRUE(StatusShows(month, column, row)) << StatusText();
+    ASSERT_TRUE(Keys("Return"));
+    HWND sheet = WaitForWindow(kDaySheet);
+    ASSERT_NE(sheet, nullptr);
+    SheetSpots spots{};
+    spots.sheetCaption = CaptionPoint(sheet);
+    spots.add = Middle(ScreenRect(FindDescendant(sheet, nullptr, 1009)));
+    spots.change = Middle(ScreenRect(FindDescendant(sheet, nullptr, 1015)));
+    spots.ok = Middle(ScreenRect(FindDescendant(sheet, "Button", IDOK)));
+    HWND list = FindDescendant(sheet, "SysListView32", 1010);
+    ASSERT_TRUE(ClickControl(sheet, 1009));
+    HWND entry = WaitForWindow(kEntryDialog);
+    ASSERT_NE(entry, nullptr);
+    spots.entryCaption = CaptionPoint(entry);
+    spots.category = Middle(ScreenRect(FindDescendant(entry, nullptr, 1021)));
+    spots.genre = Middle(ScreenRect(FindDescendant(entry, nullptr, 1022)));
+    spots.text = Middle(ScreenRect(FindDescendant(entry, "Edit", 1019)));
+    spots.entryOk = Middle(ScreenRect(FindDescendant(entry, "Button", IDOK)));
+    spots.activeCaption = Shot("11-first-entry").At(spots.entryCaption.x, spots.entryCaption.y);
+    FillEntry(entry, 1, 1, firstText);  // 社内行事, イベント
+    if (HasFatalFailure()) return;
+    spots.firstRow = Middle(ListViewRowRect(list, 0));
+    ASSERT_TRUE(ConfirmSheet(sheet));
+    std::vector<ScheduleRecord> held;
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 1; }, kStepMs));
+    const int32_t firstId = held[0].id;
+
+    // The second client, loaded before, shows the day empty until F5.
+    ASSERT_TRUE(second.Raise());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Keys("ctrl+Home ctrl+Next ctrl+Next ctrl+Next"));
+    EXPECT_FALSE(CellListsText(Shot("12-second-before-refresh"), column, row));
+    loads = Occurrences(server_->Log(), " GET 3 ");
+    ASSERT_TRUE(Keys("F5"));
+    ASSERT_TRUE(WaitUntil([&] { return Occurrences(server_->Log(), " GET 3 ") > loads; }, kStepMs));
+    EXPECT_TRUE(WaitUntil([&] { return CellListsText(Shot("12-second-after-refresh"), column, row); }, kStepMs));
+
+    // Both open the day. The first changes the schedule and adds another,
+    // and keeps its sheet open.
+    ASSERT_TRUE(second.Lower());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    list = FindDescendant(sheet, "SysListView32", 1010);
+    ASSERT_TRUE(Click(Middle(ListViewRowRect(list, 0))));
+    ASSERT_TRUE(ClickControl(sheet, 1015));
+    ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
+    FillEntry(entry, -1, -1, firstChanged);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(ClickControl(sheet, 1009));
+    ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
+    FillEntry(entry, 2, 0, firstOther);  // 個人, 記念日
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(ListViewRows(list, 3),
+              (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + firstChanged, "個人|記念日|" + firstOther}));
+
+    // The second changes the same schedule and adds one of its own.
+    ASSERT_TRUE(second.Raise());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, true, "13-second-sheet"));
+    ASSERT_TRUE(Click(spots.firstRow));
+    ASSERT_TRUE(Click(spots.change));
+    FillSecondEntry(spots, -1, -1, secondChanged);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(Click(spots.add));
+    FillSecondEntry(spots, 2, 1, secondOther);  // 個人, 趣味
+    if (HasFatalFailure()) return;
+    Shot("13-second-sheet-edited");
+
+    // The first confirms, then the second: the last confirmation wins the
+    // changed schedule, and nobody's other schedule is lost.
+    ASSERT_TRUE(second.Lower());
+    ASSERT_TRUE(ConfirmSheet(sheet));
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 2; }, kStepMs));
+    ASSERT_TRUE(second.Raise());
+    ASSERT_TRUE(Click(spots.ok));
+    ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, false, "14-second-confirmed"));
+    std::vector<std::string> texts;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            held = HeldSchedules(day);
+            texts.clear();
+            for (const ScheduleRecord& record : held) texts.emplace_back(FieldText(record.text));
+            return held.size() == 3;
+        },
+        kStepMs));
+    EXPECT_EQ(texts, (std::vector<std::string>{secondChanged, firstOther, secondOther}));
+    EXPECT_EQ(held[0].id, firstId);
+    EXPECT_TRUE(CellListsText(Shot("14-second-confirmed"), column, row));
+
+    // The first client shows all three after its refresh.
+    ASSERT_TRUE(second.Lower());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Refresh());
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " " + secondChanged + " 他"; }, kStepMs))
+        << StatusText();
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    EXPECT_EQ(ListViewRows(FindDescendant(sheet, "SysListView32", 1010), 3),
+              (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + secondChanged, "個人|記念日|" + firstOther,
+                                        "個人|趣味|" + secondOther}));
+    Shot("15-first-after-refresh");
+    ASSERT_TRUE(ClickControl(sheet, IDCANCEL));
+    ASSERT_TRUE(WaitClosed(sheet));
 }
 
 }  // namespace
