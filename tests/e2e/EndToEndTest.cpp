@@ -905,6 +905,10 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     const std::string firstChanged = "表示ソフトの打合せ(Ａ社)";
     const std::string secondChanged = "表示ソフトの打合せ(Ｂ社)";
     const std::string firstOther = "十周年の記念表";
+    // A schedule the first client changes and the second leaves as it was:
+    // the second sends it back unchanged, which must not undo the change.
+    const std::string kept = "ソフト表彰式";
+    const std::string keptChanged = "ソフト表彰式(延期)";
     const std::string secondOther = "ソフト部の練習";
 
     size_t loads = Occurrences(server_->Log(), " GET 3 ");
@@ -937,10 +941,14 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     spots.activeCaption = Shot("11-first-entry").At(spots.entryCaption.x, spots.entryCaption.y);
     FillEntry(entry, 1, 1, firstText);  // 社内行事, イベント
     if (HasFatalFailure()) return;
+    ASSERT_TRUE(ClickControl(sheet, 1009));
+    ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
+    FillEntry(entry, 0, 1, kept);  // 業務, 出張
+    if (HasFatalFailure()) return;
     spots.firstRow = Middle(ListViewRowRect(list, 0));
     ASSERT_TRUE(ConfirmSheet(sheet));
     std::vector<ScheduleRecord> held;
-    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 1; }, kStepMs));
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 2; }, kStepMs));
     const int32_t firstId = held[0].id;
 
     // The second client, loaded before, shows the day empty until F5.
@@ -969,10 +977,16 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
     FillEntry(entry, 2, 0, firstOther);  // 個人, 記念日
     if (HasFatalFailure()) return;
-    EXPECT_EQ(ListViewRows(list, 3),
-              (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + firstChanged, "個人|記念日|" + firstOther}));
+    ASSERT_TRUE(Click(Middle(ListViewRowRect(list, 1))));
+    ASSERT_TRUE(ClickControl(sheet, 1015));
+    ASSERT_NE(entry = WaitForWindow(kEntryDialog), nullptr);
+    FillEntry(entry, -1, -1, keptChanged);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(ListViewRows(list, 3), (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + firstChanged, "業務|出張|" + keptChanged,
+                                                               "個人|記念日|" + firstOther}));
 
-    // The second changes the same schedule and adds one of its own.
+    // The second changes the same schedule, adds one of its own and leaves
+    // the other as it was.
     ASSERT_TRUE(second.Raise());
     ASSERT_TRUE(Click(CellCentre(column, row)));
     ASSERT_TRUE(Keys("Return"));
@@ -990,7 +1004,7 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     // changed schedule, and nobody's other schedule is lost.
     ASSERT_TRUE(second.Lower());
     ASSERT_TRUE(ConfirmSheet(sheet));
-    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 2; }, kStepMs));
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 3; }, kStepMs));
     ASSERT_TRUE(second.Raise());
     ASSERT_TRUE(Click(spots.ok));
     ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, false, "14-second-confirmed"));
@@ -1000,14 +1014,14 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
             held = HeldSchedules(day);
             texts.clear();
             for (const ScheduleRecord& record : held) texts.emplace_back(FieldText(record.text));
-            return held.size() == 3;
+            return held.size() == 4;
         },
         kStepMs));
-    EXPECT_EQ(texts, (std::vector<std::string>{secondChanged, firstOther, secondOther}));
+    EXPECT_EQ(texts, (std::vector<std::string>{secondChanged, keptChanged, firstOther, secondOther}));
     EXPECT_EQ(held[0].id, firstId);
     EXPECT_TRUE(CellListsText(Shot("14-second-confirmed"), column, row));
 
-    // The first client shows all three after its refresh.
+    // The first client shows all four after its refresh.
     ASSERT_TRUE(second.Lower());
     ASSERT_TRUE(Click(CellCentre(column, row)));
     ASSERT_TRUE(Refresh());
@@ -1017,8 +1031,8 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     ASSERT_TRUE(Keys("Return"));
     ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
     EXPECT_EQ(ListViewRows(FindDescendant(sheet, "SysListView32", 1010), 3),
-              (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + secondChanged, "個人|記念日|" + firstOther,
-                                        "個人|趣味|" + secondOther}));
+              (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + secondChanged, "業務|出張|" + keptChanged,
+                                        "個人|記念日|" + firstOther, "個人|趣味|" + secondOther}));
     Shot("15-first-after-refresh");
     ASSERT_TRUE(ClickControl(sheet, IDCANCEL));
     ASSERT_TRUE(WaitClosed(sheet));
