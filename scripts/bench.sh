@@ -22,7 +22,7 @@ run() {
     shift
     echo "== $*"
     "$@" 2>&1 | tee "$out/$name.txt" || status=1
-    grep '^| ' "$out/$name.txt" | sed "s#\$# \`$*\` |#" >>"$out/rows.md" || true
+    tr -d '\r' <"$out/$name.txt" | grep '^| ' | sed "s#\$# \`$*\` |#" >>"$out/rows.md" || true
     loads="$loads $(cut -d' ' -f1 /proc/loadavg)"
 }
 
