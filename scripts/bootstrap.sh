@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev
+    cmake ninja-build ccache g++ clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
     googletest libbenchmark-dev libsqlite3-dev sqlite3 postgresql libpq-dev
     wine64 fonts-wine fonts-ipafont locales
