@@ -92,11 +92,13 @@ fi
 cleanup() {
     local status=$? pid pass mounts
     trap - EXIT INT TERM HUP
+    set +e
     for pass in TERM TERM TERM KILL; do
         local found=
-        for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-            [ "$pid" != $$ ] || continue
-            if [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$root" ]; then
+        for pid in /proc/[0-9]*; do
+            pid=${pid#/proc/}
+            # A process chrooted into DIR has DIR as its root.
+            if [ "$pid" != $$ ] && [ /proc/"$pid"/root -ef "$root" ]; then
                 kill -"$pass" "$pid" 2>/dev/null && found=1
             fi
         done
