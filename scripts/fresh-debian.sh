@@ -121,6 +121,10 @@ cleanup() {
 mkdir -p "$root"
 root=$(cd "$root" && pwd)
 [ "$root" != / ] || exit 2
+# The system's root folder: every user must reach its files (a folder from
+# mktemp -d is the caller's alone, and postgres, nobody and _apt would be
+# locked out).
+chmod 755 "$root"
 log=$(mktemp)
 trap cleanup EXIT
 trap 'exit 130' INT
