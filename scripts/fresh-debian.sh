@@ -144,8 +144,9 @@ if ! debootstrap --variant=minbase --cache-dir="$archives" "$suite" "$root" "$mi
 fi
 
 echo "$sources" | sed 's/^/deb /' >"$root/etc/apt/sources.list"
-printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
-echo rendez-fresh >"$root/etc/hostname"
+# The chroot keeps this machine's host name: it resolves to loopback too.
+printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+    "$(uname -n)" >"$root/etc/hosts"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # Packages install without starting their services (a chroot has no init).
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
