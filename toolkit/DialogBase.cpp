@@ -37,7 +37,9 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
 }
 
 INT_PTR DialogBase::DoModal(HINSTANCE instance, const char* dialogTemplate, HWND parent) {
-    return DialogBoxParamA(instance, dialogTemplate, parent, &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    ModalRun run(*this);
+    return DialogBoxParamA(instance, dialogTemplate, ModalOwnerOf(parent), &DialogBase::DialogProc,
+                           reinterpret_cast<LPARAM>(this));
 }
 
 LRESULT DialogBase::OnAttach() {
