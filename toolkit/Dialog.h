@@ -13,8 +13,9 @@
 // user is working in.
 
 // The window that owns a modal window started from `window`: its top-level
-// window (null stays null). A child window (the grid, a page) as owner would
-// leave the rest of its top-level window taking input under the modal window.
+// window (null stays null). A property sheet disables only the window it is
+// given: a child (the grid) as its parent would leave the rest of the frame
+// taking input under the sheet.
 HWND ModalOwnerOf(HWND window);
 
 // The innermost modal dialog or sheet of the calling thread that is shown,
@@ -51,9 +52,10 @@ public:
     // subclassing) the property sheet window.
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // DialogBoxParamA with this object, owned by the top-level window of
-    // `parent` (ModalOwnerOf); returns the EndDialog value, or -1 when the
-    // dialog could not be created.
+    // DialogBoxParamA with this object, placed relative to `parent` and owned
+    // by its top-level window, which is disabled while the dialog is up;
+    // returns the EndDialog value, or -1 when the dialog could not be
+    // created.
     INT_PTR DoModal(HINSTANCE instance, const char* dialogTemplate, HWND parent);
 
     // Called first at WM_INITDIALOG, once the object is attached.
