@@ -30,6 +30,8 @@ LRESULT CategoryDialog::OnInitDialog() {
 }
 
 LRESULT CategoryDialog::OnCommand(UINT, UINT id, HWND) {
+    // The working copy is being walked by the sending loop.
+    if (sending_) return 1;
     switch (id) {
     case IDC_CATEGORY_LIST:
         add_->EnableWindow(categories_->GetCurSel() >= 0);
@@ -142,7 +144,10 @@ void CategoryDialog::DeleteGenre() {
     ClearGenreSelection();
 }
 
+uint32_t CategoryDialog::ReloadMask() const { return ReloadAfterGenreChanges(working_); }
+
 void CategoryDialog::SendChanges() {
+    sending_ = true;
     // A failed request has shown its message; the others still go out and
     // the reload afterwards shows what the server holds.
     for (const auto& record : working_.records) {

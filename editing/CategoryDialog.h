@@ -8,6 +8,7 @@
 #include "protocol/ServerContext.h"
 #include "toolkit/Dialog.h"
 
+#include <cstdint>
 #include <memory>
 
 class CategoryDialog : public DialogBase {
@@ -25,6 +26,10 @@ public:
     // The working copy: the store's records, changed ones marked in `op`, the
     // genres added here at the end.
     const CategorySet& WorkingCopy() const { return working_; }
+    // What the frame reloads after OK: the categories, and the schedules too
+    // when a genre they may name was renamed or deleted (they carry its
+    // short name).
+    uint32_t ReloadMask() const;
 
     LRESULT OnInitDialog() override;
     LRESULT OnCommand(UINT notifyCode, UINT id, HWND control) override;
@@ -51,4 +56,7 @@ private:
     std::unique_ptr<ButtonCtrl> add_;
     std::unique_ptr<ButtonCtrl> edit_;
     std::unique_ptr<ButtonCtrl> delete_;
+    // Set when OK starts sending: every later command (OK again, 追加 while
+    // a failure's message box is up) is ignored.
+    bool sending_ = false;
 };

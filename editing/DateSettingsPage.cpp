@@ -24,6 +24,8 @@ LRESULT DateSettingsPage::OnInitDialog() {
 LRESULT DateSettingsPage::OnCommand(UINT, UINT, HWND) { return 1; }
 
 LRESULT DateSettingsPage::OnApply(NMHDR*) {
+    if (applied_) return 1;
+    applied_ = true;
     const std::string name = name_->GetText();
     const int checked = holiday_->GetCheck() == BST_CHECKED ? 1 : 0;
     if (DateSettingsChanged(initialName_, initialHoliday_, name, checked)) {

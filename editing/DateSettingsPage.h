@@ -23,6 +23,7 @@ private:
     const DaySheetSource& day_;
     std::string initialName_;
     int initialHoliday_ = 0;
+    bool applied_ = false;  // the record is sent once, whatever presses OK again
     std::unique_ptr<EditCtrl> name_;
     std::unique_ptr<ButtonCtrl> holiday_;
 };

@@ -36,6 +36,8 @@ LRESULT DaySchedulePage::OnInitDialog() {
 }
 
 LRESULT DaySchedulePage::OnCommand(UINT, UINT id, HWND) {
+    // Once the records are on their way the list is no longer edited.
+    if (applied_) return 1;
     switch (id) {
     case IDC_DAY_ADD:
         Add();
@@ -65,6 +67,8 @@ LRESULT DaySchedulePage::OnNotify(WPARAM wParam, NMHDR* header) {
 }
 
 LRESULT DaySchedulePage::OnApply(NMHDR*) {
+    if (applied_) return 1;
+    applied_ = true;
     for (const auto& record : working_) {
         // One connection per record; a failure is shown by the set and the
         // others are still sent.

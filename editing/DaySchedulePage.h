@@ -23,6 +23,8 @@ public:
     LRESULT OnCommand(UINT notifyCode, UINT id, HWND control) override;
     // The list view's notifications, then the page's own.
     LRESULT OnNotify(WPARAM wParam, NMHDR* header) override;
+    // Sends the working list once: an OK pressed again while a failure's
+    // message box is up sends nothing more.
     LRESULT OnApply(NMHDR* header) override;
 
 private:
@@ -40,4 +42,5 @@ private:
     std::unique_ptr<ButtonCtrl> delete_;
     std::unique_ptr<ButtonCtrl> up_;
     std::unique_ptr<ButtonCtrl> down_;
+    bool applied_ = false;
 };

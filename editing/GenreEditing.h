@@ -19,5 +19,10 @@ std::vector<CategoryRecord*> ListedGenres(const CategorySet& set, int32_t catego
 // (at most 63 bytes), each cut where a Shift-JIS character ends.
 void SetGenreName(GenreRecord& genre, std::string_view text);
 
+// The data sets to reload once the working copy's changes were sent:
+// LOAD_CATEGORIES, with LOAD_SCHEDULES when a genre the server already held
+// was renamed or deleted (schedules carry their genre's short name).
+uint32_t ReloadAfterGenreChanges(const CategorySet& working);
+
 // 「name」を削除します。よろしいですか？
 std::string DeleteGenreQuestion(const GenreRecord& genre);

@@ -9,6 +9,7 @@ DWORD LoadThread::Run(void* parameter) {
     ProgressDialog& dialog = dialog_;
     dialog.Store().RunLoad(mask, [&dialog](const char* text) { dialog.SetStatus(text); });
     // The dialog ends inside this call; neither object may be touched after it.
+    dialog.MarkLoadFinished();
     SendMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "shell/MonthTabs.h"
 #include "settings/SettingsSheet.h"
 #include "toolkit/Application.h"
+#include "toolkit/Dialog.h"
 
 #include <shellapi.h>
 
@@ -240,6 +241,14 @@ LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
 }
 
 void MainFrame::OnTrayNotify(LPARAM mouseMessage) {
+    // A disabled frame has a modal window up: the icon neither hides the frame
+    // nor offers its menu (exiting would destroy the frame under the dialog),
+    // it only brings the dialog back to the front.
+    if (!IsWindowEnabled()) {
+        const UINT mouse = static_cast<UINT>(mouseMessage);
+        if (mouse == WM_LBUTTONDBLCLK || mouse == WM_RBUTTONUP) ShowModalInFront();
+        return;
+    }
     switch (static_cast<UINT>(mouseMessage)) {
     case WM_LBUTTONDBLCLK:
         if (IsWindowVisible()) {
@@ -266,6 +275,13 @@ void MainFrame::OnTrayNotify(LPARAM mouseMessage) {
     default:
         break;
     }
+}
+
+void MainFrame::ShowModalInFront() {
+    if (!IsWindowVisible()) ShowWindow(SW_SHOW);
+    if (IsIconic()) ShowWindow(SW_RESTORE);
+    HWND modal = ShownModalWindow();
+    ::SetForegroundWindow(modal ? modal : ::GetLastActivePopup(hwnd));
 }
 
 // ---------------------------------------------------------------------------
@@ -342,9 +358,10 @@ void MainFrame::OpenDaySheet(int startPage) {
 void MainFrame::OpenCategoryDialog() {
     CategoryDialog dialog(store_.categories, *this);
     if (dialog.DoModal(hwnd) != IDOK) return;
-    // The genres as the server now holds them; the tree and the grid are
-    // rebuilt and drop every pointer into the old records.
-    Reload(kLoadAfterCategoryDialog);
+    // The genres as the server now holds them (and the schedules, when they
+    // may name a renamed or deleted genre); the tree and the grid are rebuilt
+    // and drop every pointer into the old records.
+    Reload(dialog.ReloadMask());
     if (MonthTabs* tabs = Tabs()) tabs->Rebuild();
 }
 

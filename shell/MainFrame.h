@@ -89,6 +89,8 @@ private:
     void RememberNormalRect();
     void SaveOnRealClose();
     void OnTrayNotify(LPARAM mouseMessage);
+    // Shows the frame again if it was hidden and activates its modal window.
+    void ShowModalInFront();
 
     // Commands whose dialogs live elsewhere: each runs its dialog modally
     // over the frame and then does the frame's part.

@@ -7,6 +7,41 @@
 
 #include <prsht.h>
 
+// ---------------------------------------------------------------------------
+// Modal windows. While a modal dialog or sheet is up, the whole top-level
+// window beneath it is disabled, and a message box goes over the window the
+// user is working in.
+
+// The window that owns a modal window started from `window`: its top-level
+// window (null stays null). A property sheet disables only the window it is
+// given: a child (the grid) as its parent would leave the rest of the frame
+// taking input under the sheet.
+HWND ModalOwnerOf(HWND window);
+
+// The innermost modal dialog or sheet of the calling thread that is shown,
+// or null when none is.
+HWND ShownModalWindow();
+
+// The owner a message box asked for `owner` gets on the calling thread:
+// `owner` itself when no modal window of this thread is up or `owner` lies
+// inside the innermost one (a page of the sheet), else the innermost modal
+// window that is shown, so that it is disabled while the box is up. Null
+// stays null.
+HWND MessageBoxOwnerFor(HWND owner);
+
+// Marks a dialog object as the calling thread's innermost modal window while
+// this object lives (DoModal holds one around its modal loop).
+class ModalRun {
+public:
+    explicit ModalRun(const WindowBase& dialog);
+    ~ModalRun();
+    ModalRun(const ModalRun&) = delete;
+    ModalRun& operator=(const ModalRun&) = delete;
+
+private:
+    const WindowBase& dialog_;
+};
+
 // A modal dialog on a template. Attached to its window at WM_INITDIALOG;
 // dialogs end themselves with EndDialog (1 OK, 2 Cancel, 0 closed).
 class DialogBase : public WindowBase {
@@ -17,8 +52,10 @@ public:
     // subclassing) the property sheet window.
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // DialogBoxParamA with this object; returns the EndDialog value, or -1
-    // when the dialog could not be created.
+    // DialogBoxParamA with this object, placed relative to `parent` and owned
+    // by its top-level window, which is disabled while the dialog is up;
+    // returns the EndDialog value, or -1 when the dialog could not be
+    // created.
     INT_PTR DoModal(HINSTANCE instance, const char* dialogTemplate, HWND parent);
 
     // Called first at WM_INITDIALOG, once the object is attached.
@@ -36,7 +73,9 @@ class PropertySheetBase : public DialogBase {
 public:
     PropertySheetBase() = default;
 
-    // PropertySheetA with the toolkit's sheet callback; returns its result.
+    // PropertySheetA with the toolkit's sheet callback, owned by the
+    // top-level window of the header's parent (ModalOwnerOf); returns its
+    // result.
     INT_PTR DoModal(PROPSHEETHEADERA& header);
 
     // The sheet window's own procedure gets every message.

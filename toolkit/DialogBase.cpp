@@ -37,6 +37,10 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
 }
 
 INT_PTR DialogBase::DoModal(HINSTANCE instance, const char* dialogTemplate, HWND parent) {
+    ModalRun run(*this);
+    // The dialog manager places the dialog relative to `parent` and, for a
+    // child such as a page, takes its top-level window as the owner it
+    // disables.
     return DialogBoxParamA(instance, dialogTemplate, parent, &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 

@@ -1,5 +1,7 @@
 #include "toolkit/Services.h"
 
+#include "toolkit/Dialog.h"
+
 #include <atomic>
 
 namespace {
@@ -13,7 +15,9 @@ std::atomic<MessageBoxHandler> messageBoxHandler{&DefaultMessageBox};
 }  // namespace
 
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
-    return messageBoxHandler.load()(owner, text, caption, style);
+    // Over the window the user is working in: a dialog that is sending must
+    // not take input while its failure is shown.
+    return messageBoxHandler.load()(MessageBoxOwnerFor(owner), text, caption, style);
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -6,7 +6,14 @@ INT_PTR PropertySheetBase::DoModal(PROPSHEETHEADERA& header) {
     SetObjectBeingCreated(this);
     header.pfnCallback = &PropertySheetBase::SheetCallback;
     header.dwFlags |= PSH_USECALLBACK;
-    INT_PTR outcome = PropertySheetA(&header);
+    // The sheet's own code disables only the window it is given: the grid
+    // as parent would leave the frame's menu, tabs and toolbar usable.
+    header.hwndParent = ModalOwnerOf(header.hwndParent);
+    INT_PTR outcome;
+    {
+        ModalRun run(*this);
+        outcome = PropertySheetA(&header);
+    }
     // If the sheet never got as far as its callback, the mark must not stay
     // for an unrelated window.
     if (ObjectBeingCreated() == this) SetObjectBeingCreated(nullptr);

@@ -14,6 +14,8 @@
 
 // Shows a message box and returns the button pressed. Every message box of the
 // program goes through the installed handler; the default is MessageBoxA.
+// While a modal window of the calling thread is up, the box is owned by it
+// (MessageBoxOwnerFor in Dialog.h) rather than by the window beneath it.
 using MessageBoxHandler = int (*)(HWND owner, const char* text, const char* caption, UINT style);
 
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT style);

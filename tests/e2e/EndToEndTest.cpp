@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -107,6 +108,53 @@ protected:
     static bool Refresh() {
         const size_t loads = Occurrences(server_->Log(), " GET 3 ");
         return Keys("F5") && ReloadEnded(loads);
+    }
+
+    // ---- modal windows hold the frame ----
+
+    // The client's shown top-level windows other than the frame.
+    static std::vector<HWND> ClientPopups() {
+        struct Search {
+            DWORD process;
+            HWND frame;
+            std::vector<HWND> found;
+        } search{client_ ? client_->Id() : 0, Frame(), {}};
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(data);
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (process == s.process && window != s.frame && IsWindowVisible(window)) s.found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    // With `modal` up, the frame takes no input: it is disabled, and a click
+    // on a month tab that no window of the client covers leaves the month.
+    static void ExpectFrameHeld(HWND modal, const std::string& shotName) {
+        ASSERT_TRUE(modal && IsWindowVisible(modal)) << shotName;
+        EXPECT_FALSE(IsWindowEnabled(Frame())) << shotName << ": the frame takes input";
+        HWND tabs = Tabs();
+        const LRESULT month = SendRemote(tabs, TCM_GETCURSEL, 0, 0);
+        const std::vector<HWND> popups = ClientPopups();
+        for (int index = 0; index < 12; ++index) {
+            const POINT at = Middle(TabRect(tabs, index));
+            bool covered = index == month;
+            for (HWND popup : popups) {
+                const RECT rect = ScreenRect(popup);
+                covered = covered || PtInRect(&rect, at);
+            }
+            if (covered) continue;
+            ASSERT_TRUE(Click(at));
+            // Time for a click that got through to change the month.
+            WaitUntil([&] { return SendRemote(tabs, TCM_GETCURSEL, 0, 0) != month; }, 1000);
+            EXPECT_EQ(SendRemote(tabs, TCM_GETCURSEL, 0, 0), month) << shotName << ": a month tab took a click";
+            EXPECT_TRUE(IsWindowVisible(modal)) << shotName;
+            Shot(shotName);
+            return;
+        }
+        ADD_FAILURE() << shotName << ": every month tab lies under the client's windows";
     }
 
     // ---- what the server holds, read through its protocol ----
@@ -213,6 +261,15 @@ TEST_F(EndToEnd, MovesThroughMonthsByToolbarMenuAndKeys) {
     Shot("03-year-back-by-keys");
     ASSERT_TRUE(Keys("ctrl+Home"));
     EXPECT_TRUE(StatusShows(today, kColumn, kRow)) << StatusText();
+
+    // ﾍﾙﾌﾟ → ﾊﾞｰｼﾞｮﾝ情報 holds the frame as well.
+    ASSERT_TRUE(Keys("alt+h a"));
+    HWND about = WaitForWindow("ミモザ手帳 について");
+    ASSERT_NE(about, nullptr);
+    ExpectFrameHeld(about, "03-frame-held-by-about");
+    ASSERT_TRUE(ClickControl(about, IDOK));
+    ASSERT_TRUE(WaitClosed(about));
+    EXPECT_TRUE(WaitUntil([] { return IsWindowEnabled(Frame()) != FALSE; }, kStepMs));
 }
 
 // ---- editing from outside: the day sheet, the date page, genres, the tree, search ----
@@ -288,9 +345,12 @@ TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
     HWND list = FindDescendant(sheet, "SysListView32", 1010);
     EXPECT_EQ(WindowText(FindDescendant(sheet, "Static", 1014)), date + "の予定を入力してください。");
     EXPECT_TRUE(ListViewRows(list, 3).empty());
+    ExpectFrameHeld(sheet, "04-frame-held-by-sheet");
     ASSERT_TRUE(ClickControl(sheet, 1009));
     HWND entry = WaitForWindow(kEntryDialog);
     ASSERT_NE(entry, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(sheet));
+    ExpectFrameHeld(entry, "04-frame-held-by-entry");
     EXPECT_FALSE(IsWindowEnabled(FindDescendant(entry, "Button", IDOK)));
     ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1021), 1));  // 社内行事
     ASSERT_TRUE(ChooseComboItem(FindDescendant(entry, nullptr, 1022), 1));  // イベント
@@ -354,6 +414,115 @@ TEST_F(EndToEnd, AddsChangesAndDeletesASchedule) {
     ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
     EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " "; }, kStepMs)) << StatusText();
     EXPECT_FALSE(CellListsText(Shot("04-deleted"), kEditColumn, kEditRow));
+    EXPECT_TRUE(BackToToday());
+}
+
+// The client's shown windows with this title.
+size_t ShownWithTitle(const char* title) {
+    struct Search {
+        const char* title;
+        size_t count;
+    } search{title, 0};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            if (IsWindowVisible(window) && WindowText(window) == s.title) ++s.count;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+// A point of `window` that `cover` leaves free (its middle or near a corner).
+POINT UncoveredPoint(HWND window, HWND cover) {
+    const RECT area = ScreenRect(window), covered = ScreenRect(cover);
+    const POINT candidates[] = {Middle(area), {area.left + 3, area.top + 3}, {area.right - 4, area.top + 3},
+                                {area.left + 3, area.bottom - 4}, {area.right - 4, area.bottom - 4}};
+    for (const POINT& at : candidates) {
+        if (!PtInRect(&covered, at)) return at;
+    }
+    return Middle(area);
+}
+
+TEST_F(EndToEnd, ASetRefusedForAScheduleDeletedElsewhereIsShownOnceOverTheSheet) {
+    ASSERT_TRUE(client_ && client_->Running());
+    const Day month = EditMonth();
+    const int32_t day = EditDay();
+    const std::string date = StatusDate(month.year, month.month, kEditColumn, kEditRow);
+    const std::string text = "表計算の打合せ(取消)";
+    ASSERT_TRUE(HeldSchedules(day).empty());
+    {
+        // Another user's schedule, which the client loads and then that user
+        // deletes while the day sheet is open.
+        const auto categories = HeldCategories();
+        const CategoryRecord* event = Named(categories, "イベント");
+        ASSERT_NE(event, nullptr);
+        ScheduleRecord record;
+        record.op = OP_ADD;
+        record.date = day;
+        record.genreId = event->id;
+        CopyToField(record.text, text);
+        auto context = ServerContext();
+        ScheduleSet set(*context);
+        ASSERT_EQ(set.Set(record), 1);
+    }
+    ASSERT_TRUE(GoToEditDay());
+    ASSERT_TRUE(Refresh());
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    ASSERT_TRUE(WaitUntil([&] { return StatusText() == date + " " + text; }, kStepMs)) << StatusText();
+    ASSERT_TRUE(Keys("Return"));
+    HWND sheet = WaitForWindow(kDaySheet);
+    ASSERT_NE(sheet, nullptr);
+    HWND list = FindDescendant(sheet, "SysListView32", 1010);
+    ASSERT_EQ(ListViewRows(list, 3).size(), 1u);
+    {
+        std::vector<ScheduleRecord> held = HeldSchedules(day);
+        ASSERT_EQ(held.size(), 1u);
+        held[0].op = OP_DELETE;
+        auto context = ServerContext();
+        ScheduleSet set(*context);
+        ASSERT_EQ(set.Set(held[0]), 1);
+    }
+    // Changed in the sheet: the server refuses the change of a schedule it
+    // no longer holds.
+    ASSERT_TRUE(Click(Middle(ListViewRowRect(list, 0))));
+    ASSERT_TRUE(ClickControl(sheet, 1015));
+    HWND entry = WaitForWindow(kEntryDialog);
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(PasteInto(FindDescendant(entry, "Edit", 1019), text + "(変更)"));
+    ASSERT_TRUE(ClickControl(entry, IDOK));
+    ASSERT_TRUE(WaitClosed(entry));
+
+    const size_t sets = server_->Logged("SET 1");
+    const size_t loads = Occurrences(server_->Log(), " GET 3 ");
+    HWND ok = FindDescendant(sheet, "Button", IDOK);
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    HWND box = WaitForWindow("SET失敗");
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(WindowText(FindDescendant(box, "Static", 0xFFFF)).find("変更するスケジュール"), std::string::npos);
+    // The box holds the sheet that is sending, and the sheet the frame.
+    EXPECT_EQ(GetWindow(box, GW_OWNER), sheet);
+    EXPECT_FALSE(IsWindowEnabled(sheet)) << "the sheet takes input under its failure";
+    EXPECT_FALSE(IsWindowEnabled(Frame()));
+    // OK on the sheet again does nothing: no second box, no second send.
+    ASSERT_TRUE(Click(UncoveredPoint(ok, box)));
+    WaitUntil([] { return ShownWithTitle("SET失敗") > 1; }, 1500);
+    Shot("04-refused-set");
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 1u);
+    EXPECT_EQ(server_->Logged("SET 1") - sets, 1u);
+
+    // After the box the sheet closes, the reload comes and the grid shows
+    // what the server holds: no schedule on the day.
+    ASSERT_TRUE(ClickControl(box, IDOK));
+    ASSERT_TRUE(WaitClosed(box));
+    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ReloadEnded(loads));
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 0u);
+    EXPECT_EQ(server_->Logged("SET 1") - sets, 1u);
+    EXPECT_TRUE(HeldSchedules(day).empty());
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " "; }, kStepMs)) << StatusText();
+    EXPECT_FALSE(CellListsText(Shot("04-refused-set-reloaded"), kEditColumn, kEditRow));
     EXPECT_TRUE(BackToToday());
 }
 
@@ -431,9 +600,11 @@ TEST_F(EndToEnd, AddsAndDeletesAGenreThroughTheCategoryDialog) {
     openOnPersonal(dialog, genres);
     if (HasFatalFailure()) return;
     EXPECT_EQ(SendRemote(genres, LB_GETCOUNT, 0, 0), 3);  // 記念日, 趣味, 通院
+    ExpectFrameHeld(dialog, "06-frame-held-by-category-dialog");
     ASSERT_TRUE(ClickControl(dialog, 1009));
     HWND genreDialog = WaitForWindow("ｼﾞｬﾝﾙの登録");
     ASSERT_NE(genreDialog, nullptr);
+    ExpectFrameHeld(genreDialog, "06-frame-held-by-genre-dialog");
     EXPECT_EQ(WindowText(FindDescendant(genreDialog, "Static", 1037)), "個人");
     EXPECT_FALSE(IsWindowEnabled(FindDescendant(genreDialog, "Button", IDOK)));
     ASSERT_TRUE(PasteInto(FindDescendant(genreDialog, "Edit", 1019), kGenre));
@@ -561,6 +732,7 @@ TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
     ASSERT_TRUE(Keys("alt+t s"));
     HWND search = WaitForWindow("検索");
     ASSERT_NE(search, nullptr);
+    ExpectFrameHeld(search, "08-frame-held-by-search");
     ASSERT_TRUE(ChooseComboItem(FindDescendant(search, nullptr, 1047), 2));  // 個人
     ASSERT_TRUE(ChooseComboItem(FindDescendant(search, nullptr, 1045), 1));  // 趣味
     const std::string piece = "ソフト講習 10:";
@@ -574,7 +746,7 @@ TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
     EXPECT_EQ(ListViewRows(FindDescendant(results, "SysListView32", 1043), 4),
               std::vector<std::string>{date + "|個人|趣味|" + kFirstText});
     EXPECT_EQ(WindowText(FindDescendant(results, "Static", 1014)), "'" + piece + "'の検索結果\n1件ヒットしました");
-    Shot("08-search-results");
+    ExpectFrameHeld(results, "08-frame-held-by-search-results");
     ASSERT_TRUE(ClickControl(results, IDOK));
     ASSERT_TRUE(WaitClosed(results));
 
@@ -597,8 +769,9 @@ TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
 
 // ---- the settings sheet points the client at another server ----
 
-// Opens 編集 → 設定, writes `port` into the port field and confirms.
-bool SetPortThroughSettings(POINT cell, unsigned short port) {
+// Opens 編集 → 設定, writes `port` into the port field and confirms;
+// `whileOpen` first looks at the open sheet.
+bool SetPortThroughSettings(POINT cell, unsigned short port, const std::function<void(HWND)>& whileOpen = {}) {
     if (!Click(cell) || !Keys("alt+e s")) return false;
     HWND sheet = nullptr;
     if (!WaitUntil([&] { return (sheet = FindWindowA(nullptr, "設定")) != nullptr && IsWindowVisible(sheet); },
@@ -609,6 +782,7 @@ bool SetPortThroughSettings(POINT cell, unsigned short port) {
     if (!WaitUntil([&] { return (portField = FindDescendant(sheet, nullptr, 1018)) != nullptr; }, kStepMs)) {
         return false;
     }
+    if (whileOpen) whileOpen(sheet);
     const RECT field = ScreenRect(portField);
     if (!Click(POINT{(field.left + field.right) / 2, (field.top + field.bottom) / 2}) ||
         !Keys("End shift+Home BackSpace") || !RunShell("xdotool type --delay 40 " + std::to_string(port), 10000) ||
@@ -623,7 +797,8 @@ TEST_F(EndToEnd, APortChangedInTheSettingsTakesTheNextRefreshToThatServer) {
     CalendarServerProcess other({{"demo"}});
     ASSERT_NE(other.Port(), 0);
 
-    ASSERT_TRUE(SetPortThroughSettings(CellCentre(kColumn, kRow), other.Port()));
+    ASSERT_TRUE(SetPortThroughSettings(CellCentre(kColumn, kRow), other.Port(),
+                                       [](HWND sheet) { ExpectFrameHeld(sheet, "06-frame-held-by-settings"); }));
     EXPECT_EQ(ReadSetting("dwPortNo"), other.Port());
     ASSERT_TRUE(Keys("F5"));  // 最新の情報に更新
     EXPECT_TRUE(WaitUntil([&] { return other.Log().find(" GET 3 ") != std::string::npos; }, kStepMs))

@@ -147,8 +147,10 @@ protected:
         return DaySheetSource{date, day.schedules, day.info.get(), *categories, *context};
     }
 
-    INT_PTR Run(DateInfoSheet& sheet, int startPage, std::vector<ModalScript::Step> steps) {
-        return RunScripted(std::move(steps), [&] { return sheet.DoModal(frame.Handle(), startPage); });
+    // `parent` as the grid passes itself; the stand-in frame when null.
+    INT_PTR Run(DateInfoSheet& sheet, int startPage, std::vector<ModalScript::Step> steps, HWND parent = nullptr) {
+        return RunScripted(std::move(steps),
+                           [&] { return sheet.DoModal(parent ? parent : frame.Handle(), startPage); });
     }
 
     // Opens the sheet on the date page, lets `fill` check and change the
@@ -414,17 +416,36 @@ TEST_F(DaySheetTest, AFailedSetIsShownAndTheOtherRecordsStillGo) {
         ASSERT_EQ(set.Set(gone), 1);
     }
     const size_t setsBefore = Logged("SET 1");
+    // The failures are the frame's to show, as in the program; the sheet is
+    // opened from a child of the frame, as the grid opens it.
+    context->owner = frame.Handle();
+    HWND grid = CreateWindowExA(0, "STATIC", "grid", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, frame.Handle(), nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(grid, nullptr);
 
     DateInfoSheet sheet(day);
     HWND page = nullptr;
     INT_PTR outcome = Run(sheet, DateInfoSheet::kSchedulePage, {
         OnSchedulePage(sheet, page, [&] {
+            // The whole frame is held under the sheet, not only the grid.
+            EXPECT_FALSE(IsWindowEnabled(frame.Handle()));
+            EXPECT_EQ(GetWindow(sheet.Handle(), GW_OWNER), frame.Handle());
             SelectRows(page, {1});
             return PressButton(page, IDC_DAY_CHANGE);
         }),
+        [&] {
+            HWND entry = FindShownWindow(kEntryCaption);
+            if (!entry) return false;
+            // Over the sheet, which it holds; the frame stays held.
+            EXPECT_EQ(GetWindow(entry, GW_OWNER), sheet.Handle());
+            EXPECT_FALSE(IsWindowEnabled(sheet.Handle()));
+            EXPECT_FALSE(IsWindowEnabled(frame.Handle()));
+            return true;
+        },
         Enter(0, 1, "京都"),
         [&] {
             if (!EntryGone()) return false;
+            EXPECT_FALSE(IsWindowEnabled(frame.Handle()));
             return PressButton(page, IDC_DAY_ADD);
         },
         Enter(0, 0, "振り返り"),
@@ -432,12 +453,17 @@ TEST_F(DaySheetTest, AFailedSetIsShownAndTheOtherRecordsStillGo) {
             if (!EntryGone()) return false;
             return PressSheet(sheet, PSBTN_OK);
         },
-    });
+    }, grid);
     EXPECT_EQ(outcome, 1);
+    EXPECT_TRUE(IsWindowEnabled(frame.Handle()));
+    DestroyWindow(grid);
 
     EXPECT_EQ(LoggedSince("SET 1", setsBefore, 4), 4u);
     ASSERT_EQ(boxes.Shown().size(), 1u);
     EXPECT_EQ(boxes.Shown()[0].caption, "SET失敗");
+    // Over the sheet that is sending, not the frame: the sheet takes no
+    // second OK while the box is up.
+    EXPECT_EQ(boxes.Shown()[0].owner, sheet.Handle());
     EXPECT_NE(boxes.Shown()[0].text.find("変更するスケジュール"), std::string::npos)
         << boxes.Shown()[0].text;
     EXPECT_EQ(Texts(Held(kSunday)), (Strings{"朝会", "定例", "振り返り"}));

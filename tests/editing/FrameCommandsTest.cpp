@@ -1,8 +1,10 @@
 // The frame's two commands for these dialogs, in a client frame made as the
 // program makes it, against the real server and registry: the category
-// dialog's OK reloads only the categories, its Cancel nothing; after the
+// dialog's OK reloads the categories, and the schedules too once a genre
+// they name was renamed, its Cancel nothing; after the
 // settings sheet the tray icon follows the settings, however it closed.
 #include "resources/RegistrationResource.h"
+#include "protocol/ScheduleSet.h"
 #include "resources/Resource.h"
 #include "settings/Settings.h"
 #include "shell/CalendarApp.h"
@@ -10,6 +12,7 @@
 #include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
+#include "tests/support/TestServerContext.h"
 #include "text/ShiftJis.h"
 #include "toolkit/Services.h"
 
@@ -112,7 +115,7 @@ protected:
     MainFrame* frame = nullptr;
 };
 
-TEST_F(FrameCommandsTest, CategoryDialogReloadsOnlyTheCategoriesAfterOk) {
+TEST_F(FrameCommandsTest, CategoryDialogReloadsTheCategoriesAndAfterARenameTheSchedulesToo) {
     ASSERT_EQ(frame->Store().categories.records.size(), 1u);
     size_t from = server->Log().size();
     Command(ID_CATEGORY_REGISTER, {
@@ -143,6 +146,52 @@ TEST_F(FrameCommandsTest, CategoryDialogReloadsOnlyTheCategoriesAfterOk) {
     EXPECT_STREQ(categories.records[1]->name, "研修");
     EXPECT_NE(categories.records[1]->id, 0);
     EXPECT_EQ(categories.records[1]->op, OP_NONE);
+
+    // A schedule under the new genre, from another client; the frame loads it.
+    {
+        TestServerContext other("127.0.0.1", server->Port());
+        ScheduleSet set(other);
+        ScheduleRecord record;
+        record.op = OP_ADD;
+        record.date = 20261216;
+        record.genreId = categories.records[1]->id;
+        CopyToField(record.text, "新人研修");
+        ASSERT_EQ(set.Set(record), 1);
+    }
+    frame->Refresh();
+    const ScheduleSet& schedules = frame->Store().schedules;
+    ASSERT_EQ(schedules.records.size(), 1u);
+    EXPECT_STREQ(schedules.records[0]->genreName, "研修");
+
+    // Renamed: the schedules come again, with the genre's new short name.
+    from = server->Log().size();
+    Command(ID_CATEGORY_REGISTER, {
+        [&] {
+            HWND dialog = FindShownWindow("ｶﾃｺﾞﾘの登録・更新");
+            if (!dialog) return false;
+            SelectListItem(dialog, IDC_CATEGORY_LIST, 0);
+            SelectListItem(dialog, IDC_GENRE_LIST, 0);
+            return PressButton(dialog, IDC_GENRE_EDIT);
+        },
+        [&] {
+            HWND genre = FindShownWindow("ｼﾞｬﾝﾙの登録");
+            if (!genre) return false;
+            SetDlgItemTextA(genre, IDC_GENRE_NAME, "新人研修会");
+            return PressButton(genre, IDOK);
+        },
+        [&] {
+            if (FindShownWindow("ｼﾞｬﾝﾙの登録")) return false;
+            return PressButton(FindShownWindow("ｶﾃｺﾞﾘの登録・更新"), IDOK);
+        },
+    });
+    PumpUntil([&] { return Logged("GET 2", from) >= 1; }, std::chrono::milliseconds(3000));
+    EXPECT_EQ(Logged("SET 2", from), 1u);
+    EXPECT_EQ(Logged("GET 1", from), 1u);
+    EXPECT_EQ(Logged("GET 2", from), 1u);
+    EXPECT_EQ(Logged("GET 3", from) + Logged("HELLO", from), 0u);
+    ASSERT_EQ(schedules.records.size(), 1u);
+    EXPECT_STREQ(schedules.records[0]->genreName, "新人研修会");
+    EXPECT_STREQ(categories.records[1]->name, "新人研修会");
 
     // Cancel: no request at all.
     from = server->Log().size();

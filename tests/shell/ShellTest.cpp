@@ -3,6 +3,7 @@
 // settings they leave behind (frames made in this process, as the client
 // makes them), and the client's executable for single instance, the
 // uninstall switch and exit codes.
+#include "protocol/ProgressDialog.h"
 #include "resources/Resource.h"
 #include "settings/Settings.h"
 #include "shell/CalendarApp.h"
@@ -11,6 +12,7 @@
 #include "shell/MainToolBar.h"
 #include "tests/support/CalendarServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TestServerContext.h"
 #include "tests/support/WindowTestSupport.h"
 #include "toolkit/Services.h"
 
@@ -59,8 +61,9 @@ std::unique_ptr<Settings> SavedSettings() {
     return settings;
 }
 
-// Texts written into the progress dialog's status line, and Esc pressed in
-// the dialog at its first text, seen from this thread's window procedures.
+// Texts written into the progress dialog's status line, and every way a user
+// tries to close it (Esc, Alt+F4, the system menu's close, WM_CLOSE) at its
+// first texts, seen from this thread's window procedures.
 struct ProgressWatch {
     static inline std::vector<std::string> texts;
     static inline bool pressEscape = false;
@@ -73,7 +76,12 @@ struct ProgressWatch {
             GetDlgCtrlID(message->hwnd) == IDC_PROGRESS_STATUS) {
             texts.emplace_back(reinterpret_cast<const char*>(message->lParam));
             if (pressEscape && texts.size() <= 3) {
-                PostMessageA(GetParent(message->hwnd), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                HWND dialog = GetParent(message->hwnd);
+                PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                // Alt held: the context bit 29.
+                PostMessageA(dialog, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
+                PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                PostMessageA(dialog, WM_CLOSE, 0, 0);
             }
         }
         if (code == HC_ACTION && message->message == WM_COMMAND && LOWORD(message->wParam) == IDCANCEL) {
@@ -220,7 +228,7 @@ protected:
     window_test::ModalWatchdog watchdog_{60000};
 };
 
-TEST_F(ShellTest, StartUpLoadsEverythingInOrderAndEscapeChangesNothing) {
+TEST_F(ShellTest, StartUpLoadsEverythingInOrderAndNoCloseEndsItsProgress) {
     WriteSettings(server_->Port());
     MessageBoxRecorder boxes;
     const size_t logBefore = server_->Log().size();
@@ -228,6 +236,7 @@ TEST_F(ShellTest, StartUpLoadsEverythingInOrderAndEscapeChangesNothing) {
     {
         ProgressWatch watch(true);
         ASSERT_EQ(client.Start(), 0);
+        // A dialog closed early would have missed the later steps' texts.
         EXPECT_EQ(ProgressWatch::texts, kFullLoadTexts);
         EXPECT_GE(ProgressWatch::cancelCommands, 1) << "Esc never reached the progress dialog";
     }
@@ -298,6 +307,39 @@ TEST_F(ShellTest, UnreachableServerShowsOneMessageAndTheFrameStillComesUp) {
     EXPECT_TRUE(IsWindowVisible(client.Window()));
     EXPECT_TRUE(client.Frame()->Store().schedules.records.empty());
     EXPECT_NE(client.ToolBar(), nullptr);
+}
+
+// A load whose worker thread cannot start.
+class UnstartableLoad : public ProgressDialog {
+public:
+    using ProgressDialog::ProgressDialog;
+
+protected:
+    HANDLE StartWorker() override {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+};
+
+TEST_F(ShellTest, ALoadWhoseThreadCannotStartSaysSoAndItsDialogCloses) {
+    MessageBoxRecorder boxes;
+    TestServerContext context("127.0.0.1", server_->Port());
+    ScheduleStore store(context);
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    UnstartableLoad dialog(store);
+    EXPECT_EQ(dialog.DoModal(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner), 0);
+    // The dialog was the process's first window object: its end posted WM_QUIT.
+    window_test::TakeQuitMessage();
+    EXPECT_FALSE(window_test::ModalWatchdog::Fired()) << "the dialog stayed up";
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].caption, kCaptionThreadStart);
+    EXPECT_EQ(boxes.Shown()[0].text.rfind(std::string(kTextThreadStart) + "\n", 0), 0u) << boxes.Shown()[0].text;
+    EXPECT_GT(boxes.Shown()[0].text.size(), std::strlen(kTextThreadStart) + 1) << "no reason given";
+    EXPECT_EQ(boxes.Shown()[0].owner, dialog.Handle());
+    EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner stays disabled";
+    DestroyWindow(owner);
 }
 
 TEST_F(ShellTest, PanesTrayAndClosingKeepSettingsInStep) {
