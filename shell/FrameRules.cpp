@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifndef RDZ_SUPPORT_URL
+#define RDZ_SUPPORT_URL ""
+#endif
+
 bool ClosesToTray(DWORD param1, bool ctrlDown, bool exitRequested) {
     const DWORD both = P1_USE_TRAY | P1_CLOSE_TO_TRAY;
     return !ctrlDown && !exitRequested && (param1 & both) == both;
@@ -27,3 +31,5 @@ void StorePlacement(Settings& settings, const RECT* lastNormal) {
 bool IsUninstallSwitch(int argc, char** argv) {
     return argc > 1 && argv && argv[1] && _stricmp(argv[1], "/u") == 0;
 }
+
+const char* SupportForumAddress() { return RDZ_SUPPORT_URL; }
