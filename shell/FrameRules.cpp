@@ -1,10 +1,8 @@
 #include "shell/FrameRules.h"
 
-#include <cstring>
+#include "shell/SupportForumAddress.h"  // generated: RDZ_SUPPORT_URL
 
-#ifndef RDZ_SUPPORT_URL
-#define RDZ_SUPPORT_URL ""
-#endif
+#include <cstring>
 
 bool ClosesToTray(DWORD param1, bool ctrlDown, bool exitRequested) {
     const DWORD both = P1_USE_TRAY | P1_CLOSE_TO_TRAY;

@@ -702,13 +702,15 @@ TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem
     // still saves the rectangle from before the maximizing.
     ASSERT_TRUE(Click(POINT{moved.left + 120, moved.top + GetSystemMetrics(SM_CYFRAME) + 8}, 2));
     ASSERT_TRUE(WaitUntil([] { return IsZoomed(Frame()) != FALSE; }, kStepMs)) << "not maximized";
+    Shot("09-maximized");
 
     // Panes and tree: the tree shown (by the filtering step), the status bar
     // hidden (表示 → ｽﾃｰﾀｽ ﾊﾞｰ), 会議 turned off, 業務 collapsed.
     ASSERT_TRUE(IsWindowVisible(Tree()));
     ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    ASSERT_TRUE(StatusShows(Today(), kColumn, kRow)) << StatusText();
     ASSERT_TRUE(Keys("alt+v b"));
-    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(StatusBar()); }, kStepMs));
+    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(StatusBar()); }, kStepMs)) << (Shot("09-status-bar-hidden"), "see 09-status-bar-hidden");
     std::vector<TreeEntry> tree = TreeEntries(Tree());
     ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(tree, "会議").item)), 2));
     ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "会議").image == 0; }, kStepMs));
