@@ -102,7 +102,7 @@ void CategoryDialog::AddGenre() {
     if (!category) return;
     CategoryRecord shown = *category;
     GenreRecord buffer;
-    if (GenreDialog(shown, buffer).DoModal(hwnd) != IDOK) return;
+    if (GenreDialog(shown, buffer, OtherGenreNames(working_, category->id, nullptr)).DoModal(hwnd) != IDOK) return;
 
     auto genre = std::make_unique<GenreRecord>(buffer);
     genre->id = 0;
@@ -122,7 +122,7 @@ void CategoryDialog::EditGenre() {
     if (!genre || !category) return;
     CategoryRecord shown = *category;
     GenreRecord buffer = *genre;
-    if (GenreDialog(shown, buffer).DoModal(hwnd) != IDOK) return;
+    if (GenreDialog(shown, buffer, OtherGenreNames(working_, category->id, genre)).DoModal(hwnd) != IDOK) return;
 
     *genre = buffer;
     genre->op = OP_CHANGE;

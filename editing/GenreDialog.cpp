@@ -4,7 +4,10 @@
 #include "resources/RegistrationResource.h"
 #include "toolkit/Application.h"
 
-GenreDialog::GenreDialog(const CategoryRecord& category, GenreRecord& genre) : category_(category), genre_(genre) {}
+#include <utility>
+
+GenreDialog::GenreDialog(const CategoryRecord& category, GenreRecord& genre, std::vector<std::string> otherNames)
+    : category_(category), genre_(genre), otherNames_(std::move(otherNames)) {}
 
 GenreDialog::~GenreDialog() = default;
 
@@ -28,6 +31,12 @@ LRESULT GenreDialog::OnCommand(UINT, UINT id, HWND) {
         // The button is disabled while the edit is empty; Enter must not get
         // past it either.
         if (text.empty()) return 1;
+        if (const std::string problem = GenreNameProblem(text, otherNames_, category_); !problem.empty()) {
+            MessageBox(problem.c_str(), "ｼﾞｬﾝﾙの登録", MB_OK | MB_ICONEXCLAMATION);
+            ::SetFocus(name_->Handle());
+            name_->SendMessage(EM_SETSEL, 0, -1);
+            return 1;
+        }
         SetGenreName(genre_, text);
         EndDialog(IDOK);
         return 1;

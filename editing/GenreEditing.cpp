@@ -28,6 +28,29 @@ uint32_t ReloadAfterGenreChanges(const CategorySet& working) {
     return kLoadAfterCategoryDialog;
 }
 
+std::vector<std::string> OtherGenreNames(const CategorySet& set, int32_t categoryId, const CategoryRecord* except) {
+    std::vector<std::string> names;
+    for (const CategoryRecord* genre : ListedGenres(set, categoryId)) {
+        if (genre != except) names.emplace_back(FieldText(genre->name));
+    }
+    return names;
+}
+
+std::string GenreNameProblem(std::string_view typed, const std::vector<std::string>& otherNames,
+                             const CategoryRecord& category) {
+    GenreRecord stored;
+    SetGenreName(stored, typed);
+    const std::string_view name = TrimBlanks(FieldText(stored.name));
+    if (name.empty()) return "ジャンル名を入力してください。空白だけの名前は登録できません。";
+    for (const std::string& other : otherNames) {
+        if (TrimBlanks(other) == name) {
+            return "「" + std::string(name) + "」というジャンルは「" + std::string(FieldText(category.name)) +
+                   "」にすでにあります。別の名前を入力してください。";
+        }
+    }
+    return std::string();
+}
+
 std::string DeleteGenreQuestion(const GenreRecord& genre) {
     return "「" + std::string(FieldText(genre.name)) + "」を削除します。よろしいですか？";
 }

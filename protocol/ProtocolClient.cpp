@@ -3,6 +3,7 @@
 #include "protocol/ErrorText.h"
 #include "protocol/WireFormat.h"
 #include "settings/Settings.h"
+#include "text/TextTools.h"
 #include "toolkit/Services.h"
 
 #include <cstring>
@@ -17,15 +18,25 @@ void ProtocolClient::ShowFailure(const char* text, const char* caption) const {
     ShowMessageBox(context_.MessageOwner(), text, caption, MB_OK);
 }
 
+std::string PortOutOfRangeText(DWORD port) {
+    return "設定のポート (" + FormatInt(static_cast<int32_t>(port)) +
+           ") は 1 から 65535 までの数ではありません。[編集]-[設定] でポートを入力し直してください。";
+}
+
 int ProtocolClient::Connect() {
     const Settings& settings = context_.ServerSettings();
+    // Cut to 16 bits, 70000 would reach port 4464 of the server's machine.
+    if (settings.dwPortNo < 1 || settings.dwPortNo > 65535) {
+        ShowFailure(PortOutOfRangeText(settings.dwPortNo).c_str(), "Connect失敗");
+        return 0;
+    }
     socket_->Open(AF_INET, SOCK_STREAM, 0);
     socket_->SetSilenceLimit(context_.SilenceLimitMs());
 
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(settings.dwPortNo & 0xFFFF));
+    address.sin_port = htons(static_cast<u_short>(settings.dwPortNo));
 
     unsigned long dotted = inet_addr(settings.szAddress.c_str());
     if (dotted != INADDR_NONE) {

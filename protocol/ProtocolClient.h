@@ -33,6 +33,11 @@ inline constexpr const char* kTextReplyUnreadable = "サーバーからの応答
 // fails and the set keeps its records.
 inline constexpr const char* kTextOutOfMemory = "メモリが不足しているため、受信したデータを保持できません。";
 
+// Shown (under "Connect失敗") when the settings' port is no number from 1 to
+// 65535, a value from the registry that no page checked: the request fails
+// without a connection.
+std::string PortOutOfRangeText(DWORD port);
+
 // A reply and how it was judged.
 struct ExchangeResult {
     std::string reply;
@@ -46,7 +51,8 @@ public:
     ProtocolClient(const ProtocolClient&) = delete;
     ProtocolClient& operator=(const ProtocolClient&) = delete;
 
-    // 1 connected, 0 failed (the failure has been shown).
+    // 1 connected, 0 failed (the failure has been shown; a port outside 1 to
+    // 65535 fails before any connection, naming the setting).
     int Connect();
     // 1 when the server answered HELLO with a success reply, else 0.
     int Hello();

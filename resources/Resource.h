@@ -75,5 +75,3 @@
 #define IDS_TIP_NEXT_YEAR 12
 #define IDS_TIP_SUPPORT_FORUM 13
 #define IDS_TIP_HELP 14
-// The support forum's web page, opened by command 40042.
-#define IDS_SUPPORT_FORUM_URL 201

@@ -77,6 +77,7 @@ const char* const kStatements[][2] = {
      "UPDATE schedules SET date = $2, text = $3, genre_id = $4, entered = $5, host = $6 WHERE id = $1"},
     {"delete_schedule", "DELETE FROM schedules WHERE id = $1"},
     {"count_genre_schedules", "SELECT COUNT(*) FROM schedules WHERE genre_id = $1"},
+    {"select_genres_under", "SELECT id, name FROM categories WHERE parent_id = $1 AND level = $2"},
     {"insert_category",
      "INSERT INTO categories (level, parent_id, name, short_name, edit_state, entered, host)"
      " VALUES ($1, $2, $3, $4, 0, $5, $6) RETURNING id"},
@@ -276,6 +277,13 @@ void PostgresCalendarStore::DeleteSchedule(int32_t id) {
 
 int64_t PostgresCalendarStore::CountGenreSchedules(int32_t genreId) {
     return connection_.Run("count_genre_schedules", {PgParam::Int(genreId)}).Int(0, 0);
+}
+
+std::vector<std::pair<int32_t, std::string>> PostgresCalendarStore::GenresUnder(int32_t categoryId) {
+    PgResult rows = connection_.Run("select_genres_under", {PgParam::Int(categoryId), PgParam::Int(LEVEL_GENRE)});
+    std::vector<std::pair<int32_t, std::string>> genres;
+    for (int row = 0; row < rows.Rows(); ++row) genres.emplace_back(Int32(rows, row, 0), std::string(rows.Bytes(row, 1)));
+    return genres;
 }
 
 int32_t PostgresCalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,

@@ -49,6 +49,7 @@ private:
     void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
     void DeleteSchedule(int32_t id) override;
     int64_t CountGenreSchedules(int32_t genreId) override;
+    std::vector<std::pair<int32_t, std::string>> GenresUnder(int32_t categoryId) override;
     int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
                                  const std::string& shortName, const ChangeStamp& stamp) override;
     void UpdateGenre(const GenreChange& change, const ChangeStamp& stamp) override;

@@ -3,6 +3,7 @@
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 #include "server/ReplyFormat.h"
+#include "text/ShiftJis.h"
 
 namespace {
 
@@ -71,12 +72,27 @@ std::optional<Failure> SqlCalendarStore::ApplyGenre(const GenreChange& change, c
         return MakeFailure("no-such-category", "ジャンルを入れるカテゴリ(id " + FormatInt(change.parentId) +
                                                    ")がありません");
     }
+    if (auto wrong = CheckGenreName(change, adding)) return wrong;
     if (adding) {
         InsertCategoryRecord(LEVEL_GENRE, change.parentId, change.name, change.shortName, stamp);
     } else {
         UpdateGenre(change, stamp);
     }
     transaction.Commit();
+    return std::nullopt;
+}
+
+std::optional<Failure> SqlCalendarStore::CheckGenreName(const GenreChange& change, bool adding) {
+    // Names nobody could tell apart in the tree, the lists and the search.
+    const std::string_view name = TrimBlanks(change.name);
+    if (name.empty()) return MakeFailure("blank-genre-name", "ジャンルの名称が空白だけです。名称を入れてください");
+    for (const auto& [id, other] : GenresUnder(change.parentId)) {
+        if (!adding && id == change.id) continue;
+        if (TrimBlanks(other) == name) {
+            return MakeFailure("duplicate-genre-name",
+                               "このカテゴリには「" + std::string(name) + "」という名称のジャンルがすでにあります");
+        }
+    }
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // What the two SQL engines share: the checks a SET makes before it writes
 // (the genre exists, a category is not edited, a genre in use is not
-// deleted), the administration writes and the record lines of a GET. An
+// deleted, a genre's name is neither blank nor another genre's of its
+// category), the administration writes and the record lines of a GET. An
 // engine supplies the single reads and writes, each within the write
 // transaction this class opens.
 #pragma once
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class SqlCalendarStore : public CalendarStore {
 public:
@@ -27,6 +30,11 @@ public:
     int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) final;
 
 protected:
+    // A genre's name as it is to be stored under its category: refused when
+    // blank, or when another genre there has the same name (blanks around
+    // either left aside, the rest byte for byte). Within the write.
+    std::optional<Failure> CheckGenreName(const GenreChange& change, bool adding);
+
     // How often (in rows) a GET checks its budget.
     static constexpr size_t kRowsPerCheck = 256;
 
@@ -56,6 +64,8 @@ protected:
     virtual void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) = 0;
     virtual void DeleteSchedule(int32_t id) = 0;
     virtual int64_t CountGenreSchedules(int32_t genreId) = 0;
+    // Id and name of every genre under the category `categoryId`.
+    virtual std::vector<std::pair<int32_t, std::string>> GenresUnder(int32_t categoryId) = 0;
     // Returns the new record's id.
     virtual int32_t InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,
                                          const std::string& shortName, const ChangeStamp& stamp) = 0;

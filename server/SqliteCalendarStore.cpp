@@ -69,6 +69,7 @@ struct SqliteCalendarStore::Statements {
                          " WHERE id = ?1"),
           deleteSchedule(db, "DELETE FROM schedules WHERE id = ?1"),
           countGenreSchedules(db, "SELECT COUNT(*) FROM schedules WHERE genre_id = ?1"),
+          selectGenresUnder(db, "SELECT id, name FROM categories WHERE parent_id = ?1 AND level = ?2"),
           insertCategory(db,
                          "INSERT INTO categories (level, parent_id, name, short_name, edit_state, entered, host)"
                          " VALUES (?1, ?2, ?3, ?4, 0, ?5, ?6)"),
@@ -101,6 +102,7 @@ struct SqliteCalendarStore::Statements {
     SqliteStatement updateSchedule;
     SqliteStatement deleteSchedule;
     SqliteStatement countGenreSchedules;
+    SqliteStatement selectGenresUnder;
     SqliteStatement insertCategory;
     SqliteStatement updateGenre;
     SqliteStatement deleteCategory;
@@ -307,6 +309,14 @@ int64_t SqliteCalendarStore::CountGenreSchedules(int32_t genreId) {
     count->BindInt(1, genreId);
     count->Step();
     return count->Int(0);
+}
+
+std::vector<std::pair<int32_t, std::string>> SqliteCalendarStore::GenresUnder(int32_t categoryId) {
+    StatementUse query(statements_->selectGenresUnder);
+    query->BindInt(1, categoryId).BindInt(2, LEVEL_GENRE);
+    std::vector<std::pair<int32_t, std::string>> genres;
+    while (query->Step()) genres.emplace_back(static_cast<int32_t>(query->Int(0)), std::string(query->Bytes(1)));
+    return genres;
 }
 
 int32_t SqliteCalendarStore::InsertCategoryRecord(int32_t level, int32_t parentId, const std::string& name,

@@ -154,6 +154,13 @@ void CalendarGrid::PositionCells(int width, int height) {
 
 void CalendarGrid::Render(Dc& dc, int width, int height) {
     PositionCells(width, height);
+    // A new bitmap's pixels are undefined, and the cells leave some out: the
+    // left of a selected Sunday's inset frame. The border colour fills them
+    // as the neighbour's line does for the other columns.
+    Brush background;
+    background.CreateSolidBrush(cell_appearance::kBorder);
+    RECT all{0, 0, width, height};
+    dc.FillRect(&all, background.Get());
     title_.Draw(dc);
     for (auto& weekday : weekdays_) weekday->Draw(dc);
     for (int row = 0; row < kRows; ++row) {
@@ -163,6 +170,9 @@ void CalendarGrid::Render(Dc& dc, int width, int height) {
 
 LRESULT CalendarGrid::OnCreate(CREATESTRUCTA*) {
     dayMenu_.LoadMenu(GetInstance(), MAKEINTRESOURCEA(kDayMenuId));
+    // "プロパティ(&R)" is the day menu's default item, drawn bold (a plain
+    // MENU resource cannot say so).
+    if (HMENU days = ::GetSubMenu(dayMenu_.Handle(), 0)) ::SetMenuDefaultItem(days, ID_DAY_PROPERTIES, FALSE);
     return 0;
 }
 

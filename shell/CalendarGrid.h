@@ -63,6 +63,8 @@ public:
     int FirstKey() const { return firstKey_; }
     int LastKey() const { return lastKey_; }
     calendar_layout::CellPosition RememberedPosition() const { return remembered_; }
+    // Menu 110 as loaded; its first submenu is the day menu.
+    HMENU DayMenu() const { return dayMenu_.Handle(); }
 
     // Genre ids whose schedules the day cells list, in the tree's order;
     // written by the category tree (repaint the grid after writing).

@@ -15,7 +15,8 @@ void DayCell::ClearDateInfo() {
 void DayCell::TakeDateInfo(const DateInfoRecord& record) {
     if (!dateInfo_) dateInfo_ = std::make_unique<DateInfoRecord>();
     *dateInfo_ = record;
-    flags_ |= static_cast<uint32_t>(record.holiday);
+    // Any nonzero value marks a holiday; the other flag bits are the grid's.
+    if (record.holiday != 0) flags_ |= DAY_HOLIDAY;
 }
 
 void DayCell::Draw(Dc& dc) {
@@ -39,13 +40,15 @@ void DayCell::Draw(Dc& dc) {
     dc.SelectObject(pen);
     dc.Rectangle(frame.left, frame.top, frame.right, frame.bottom);
 
+    // Names and schedules come from the server and are drawn as they are:
+    // an "&" is a character, not a mnemonic.
     std::string head = HeadText(date_.Day(), dateInfo_.get());
     dc.SelectObject(headFont_);
     RECT measured{};
-    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &measured, DT_CALCRECT);
+    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &measured, DT_CALCRECT | DT_NOPREFIX);
     const int headHeight = measured.bottom - measured.top;
     RECT headRect = rect_;
-    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &headRect, 0);
+    dc.DrawText(head.c_str(), static_cast<int>(head.size()), &headRect, DT_NOPREFIX);
 
     std::string list = ScheduleListText(schedules_, genreFilter_);
     if (list.empty()) return;
@@ -53,5 +56,5 @@ void DayCell::Draw(Dc& dc) {
     dc.SetTextColor(kBlack);
     RECT listRect = rect_;
     listRect.top += headHeight;
-    dc.DrawText(list.c_str(), static_cast<int>(list.size()), &listRect, DT_END_ELLIPSIS);
+    dc.DrawText(list.c_str(), static_cast<int>(list.size()), &listRect, DT_END_ELLIPSIS | DT_NOPREFIX);
 }

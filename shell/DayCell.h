@@ -41,7 +41,8 @@ public:
     const DateInfoRecord* DateInfo() const { return dateInfo_.get(); }
     // Zeroes the copy and clears DAY_HOLIDAY.
     void ClearDateInfo();
-    // Takes a copy of `record` and adds its holiday mark to the flags.
+    // Takes a copy of `record`; a nonzero `holiday` adds DAY_HOLIDAY to the
+    // flags (and nothing else).
     void TakeDateInfo(const DateInfoRecord& record);
 
 private:

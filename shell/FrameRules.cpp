@@ -1,5 +1,7 @@
 #include "shell/FrameRules.h"
 
+#include "shell/SupportForumAddress.h"  // generated: RDZ_SUPPORT_URL
+
 #include <cstring>
 
 bool ClosesToTray(DWORD param1, bool ctrlDown, bool exitRequested) {
@@ -27,3 +29,5 @@ void StorePlacement(Settings& settings, const RECT* lastNormal) {
 bool IsUninstallSwitch(int argc, char** argv) {
     return argc > 1 && argv && argv[1] && _stricmp(argv[1], "/u") == 0;
 }
+
+const char* SupportForumAddress() { return RDZ_SUPPORT_URL; }

@@ -1,6 +1,6 @@
 // The frame's decisions that need no window: whether a close hides the frame
-// in the notification area, what a real close writes into the settings, and
-// the uninstall switch of the command line.
+// in the notification area, what a real close writes into the settings, the
+// uninstall switch of the command line and the support forum's address.
 #pragma once
 
 #include "settings/Settings.h"
@@ -30,3 +30,11 @@ void StorePlacement(Settings& settings, const RECT* lastNormal);
 
 // Whether the first argument after the program name is "/u" in any case.
 bool IsUninstallSwitch(int argc, char** argv);
+
+// The support forum's address this build was configured with (the build
+// setting RDZ_SUPPORT_URL); empty when the build names none.
+const char* SupportForumAddress();
+
+// Shown instead of opening a page when the build names no support forum.
+inline constexpr const char* kTextNoSupportForum =
+    "サポート掲示板のアドレスが設定されていません。このプログラムを配布した管理者にお問い合わせください。";

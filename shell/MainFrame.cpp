@@ -29,10 +29,16 @@ bool HasVisibleStyle(HWND window) {
     return window && (GetWindowLongPtrA(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void ShowPane(HWND window, bool visible) {
+// Shows or hides (and enables or disables) a pane. A pane hidden while it or
+// one of its children holds the focus hands it to `focusAfter` (the grid):
+// left to the system, it would fall to a window that passes no keys on.
+void ShowPane(HWND window, bool visible, HWND focusAfter) {
     if (!window) return;
+    HWND focus = ::GetFocus();
+    const bool hadFocus = !visible && focus && (focus == window || ::IsChild(window, focus));
     ::ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
     ::EnableWindow(window, visible);
+    if (hadFocus && focusAfter) ::SetFocus(focusAfter);
 }
 
 }  // namespace
@@ -61,6 +67,11 @@ HWND MainFrame::TreeWindow() const {
 }
 
 HWND MainFrame::StatusBarWindow() const { return statusBar_ ? statusBar_->Handle() : nullptr; }
+
+HWND MainFrame::GridWindow() const {
+    MonthTabs* tabs = Tabs();
+    return tabs && tabs->Grid() ? tabs->Grid()->Handle() : nullptr;
+}
 
 bool MainFrame::LastNormalRect(RECT* rect) const {
     if (hasLastNormal_ && rect) *rect = lastNormal_;
@@ -108,13 +119,13 @@ int MainFrame::RunDaySheet(HWND owner, DayCell& day, int startPage) {
 }
 
 void MainFrame::SetToolBarVisible(bool visible) {
-    ShowPane(ToolBarWindow(), visible);
+    ShowPane(ToolBarWindow(), visible, GridWindow());
     Relayout();
     ::CheckMenuItem(GetMenu(), ID_VIEW_TOOLBAR, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainFrame::SetTreeVisible(bool visible) {
-    ShowPane(TreeWindow(), visible);
+    ShowPane(TreeWindow(), visible, GridWindow());
     Relayout();
     if (pane_ && pane_->ToolBar()) pane_->ToolBar()->SetChecked(ID_VIEW_CATEGORY_TREE, visible);
     ::CheckMenuItem(GetMenu(), ID_VIEW_CATEGORY_TREE, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
@@ -122,7 +133,7 @@ void MainFrame::SetTreeVisible(bool visible) {
 
 void MainFrame::SetStatusBarVisible(bool visible) {
     if (pane_ && pane_->ToolBar()) pane_->ToolBar()->SetChecked(ID_VIEW_STATUSBAR, visible);
-    ShowPane(StatusBarWindow(), visible);
+    ShowPane(StatusBarWindow(), visible, GridWindow());
     Relayout();
     ::CheckMenuItem(GetMenu(), ID_VIEW_STATUSBAR, MF_BYCOMMAND | (visible ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -179,7 +190,9 @@ void MainFrame::RememberNormalRect() {
 LRESULT MainFrame::OnSize(UINT type, int width, int height) {
     width &= 0xFFFF;
     height &= 0xFFFF;
-    if (type != SIZE_MINIMIZED && type != SIZE_MAXIMIZED) RememberNormalRect();
+    // The window's own state, not the message's type: the re-layout after a
+    // pane toggle sends SIZE_RESTORED while the frame is maximized.
+    if (!IsIconic() && !IsZoomed()) RememberNormalRect();
     HWND statusBar = StatusBarWindow();
     const bool statusShown = HasVisibleStyle(statusBar);
     const int statusHeight = statusShown ? statusBar_->WindowHeight() : 0;
@@ -392,8 +405,13 @@ void MainFrame::ShowMonthStep(UINT command) {
 }
 
 void MainFrame::OpenSupportForum() {
-    const std::string address = LoadString(GetInstance(), IDS_SUPPORT_FORUM_URL);
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const char* address = SupportForumAddress();
+    if (*address == '\0') {
+        // A made-up address would open a browser on a page that never loads.
+        MessageBox(kTextNoSupportForum, "ｻﾎﾟｰﾄ掲示板", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void MainFrame::ShowAbout() {

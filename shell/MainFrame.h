@@ -44,6 +44,7 @@ public:
     HWND ToolBarWindow() const;
     HWND TreeWindow() const;
     HWND StatusBarWindow() const;
+    HWND GridWindow() const;
     // The popup menu 110 (day menu and notification-area menu).
     HMENU PopupMenu() const { return popupMenu_.Handle(); }
     const TrayIcon& Tray() const { return tray_; }
@@ -69,7 +70,8 @@ public:
     int RunDaySheet(HWND owner, DayCell& day, int startPage) override;
 
     // The frame's window rectangle when it was last moved or sized while
-    // neither minimized nor maximized; false when that never happened.
+    // neither minimized nor maximized (as the window is, whatever a WM_SIZE
+    // says); false when that never happened.
     bool LastNormalRect(RECT* rect) const;
 
     LRESULT OnCreate(CREATESTRUCTA* create) override;

@@ -43,7 +43,9 @@ LRESULT MonthTabs::OnSize(UINT, int width, int height) {
     RECT tab{};
     GetItemRect(0, &tab);
     const int top = tab.bottom - tab.top + 4;
-    const int splitHeight = height - top;
+    // A frame squeezed below the tab strip leaves no room, never a negative
+    // height (which the 16-bit size would turn into some 65,000 pixels).
+    const int splitHeight = height > top ? height - top : 0;
     split_->SetWindowPos(nullptr, 0, top, width, splitHeight, SWP_NOZORDER);
     split_->SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, splitHeight));
     return 0;

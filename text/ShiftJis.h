@@ -48,6 +48,12 @@ size_t FillField(char* field, size_t width, Source&& next) {
     return length;
 }
 
+// `text` without its leading and trailing blanks: ASCII white space (space,
+// tab, CR, LF, VT, FF) and the full-width space (0x81 0x40), read character
+// by character from the start, so the trail byte of another double-byte
+// character is never taken for a blank. A text of blanks alone gives "".
+std::string_view TrimBlanks(std::string_view text);
+
 // Copies text into a zero-filled field of `width` bytes with the rules of
 // FillField: the text up to its first zero byte, cut by CutToWidth to
 // width - 1 bytes. Returns the number of bytes copied.

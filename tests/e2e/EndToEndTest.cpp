@@ -765,6 +765,18 @@ TEST_F(EndToEnd, TreeFiltersTheGridAndSearchFindsOnTheServer) {
     ASSERT_TRUE(ClickControl(results, IDOK));
     ASSERT_TRUE(WaitClosed(results));
     EXPECT_TRUE(BackToToday());
+
+    // The tree hidden (表示 → ｶﾃｺﾞﾘ ﾂﾘｰ) while it has the focus: the grid takes
+    // it, so the keys still move the month; then the tree back.
+    ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(TreeEntries(Tree()), "業務").item))));
+    ASSERT_TRUE(Keys("alt+v c"));
+    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(Tree()); }, kStepMs));
+    ASSERT_TRUE(Keys("ctrl+Next"));
+    EXPECT_TRUE(StatusShows(AddMonths(Today(), 1), kColumn, kRow)) << StatusText();
+    Shot("08-tree-hidden-keys");
+    ASSERT_TRUE(Keys("alt+v c"));
+    ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(Tree()) != FALSE; }, kStepMs));
+    EXPECT_TRUE(BackToToday());
 }
 
 // ---- the settings sheet points the client at another server ----
@@ -860,13 +872,20 @@ TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem
     ASSERT_TRUE(Drag(caption, POINT{caption.x + 90, caption.y + 60}));
     ASSERT_TRUE(WaitUntil([&] { return ScreenRect(Frame()).left != before.left; }, kStepMs)) << "not moved";
     const RECT moved = ScreenRect(Frame());
+    // Maximized (a double-click on the caption) for the rest of the session:
+    // the pane toggled below re-lays the maximized frame out, and the exit
+    // still saves the rectangle from before the maximizing.
+    ASSERT_TRUE(Click(POINT{moved.left + 120, moved.top + GetSystemMetrics(SM_CYFRAME) + 8}, 2));
+    ASSERT_TRUE(WaitUntil([] { return IsZoomed(Frame()) != FALSE; }, kStepMs)) << "not maximized";
+    Shot("09-maximized");
 
     // Panes and tree: the tree shown (by the filtering step), the status bar
     // hidden (表示 → ｽﾃｰﾀｽ ﾊﾞｰ), 会議 turned off, 業務 collapsed.
     ASSERT_TRUE(IsWindowVisible(Tree()));
     ASSERT_TRUE(Click(CellCentre(kColumn, kRow)));
+    ASSERT_TRUE(StatusShows(Today(), kColumn, kRow)) << StatusText();
     ASSERT_TRUE(Keys("alt+v b"));
-    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(StatusBar()); }, kStepMs));
+    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(StatusBar()); }, kStepMs)) << (Shot("09-status-bar-hidden"), "see 09-status-bar-hidden");
     std::vector<TreeEntry> tree = TreeEntries(Tree());
     ASSERT_TRUE(Click(Middle(TreeItemTextRect(Tree(), EntryOf(tree, "会議").item)), 2));
     ASSERT_TRUE(WaitUntil([] { return EntryOf(TreeEntries(Tree()), "会議").image == 0; }, kStepMs));
@@ -882,10 +901,13 @@ TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem
     EXPECT_EQ(client_->WaitForExit(kStepMs), 0);
     EXPECT_EQ(static_cast<LONG>(ReadSetting("dwWindowLeft")), moved.left);
     EXPECT_EQ(static_cast<LONG>(ReadSetting("dwWindowTop")), moved.top);
+    EXPECT_EQ(static_cast<LONG>(ReadSetting("dwWindowWidth")), moved.right - moved.left);
+    EXPECT_EQ(static_cast<LONG>(ReadSetting("dwWindowHeight")), moved.bottom - moved.top);
 
     ASSERT_TRUE(StartClient());
     EXPECT_TRUE(ToolbarDrawn("09-restarted")) << "toolbar pictures not drawn";
     const RECT restored = ScreenRect(Frame());
+    EXPECT_FALSE(IsZoomed(Frame()));
     EXPECT_EQ(restored.left, moved.left);
     EXPECT_EQ(restored.top, moved.top);
     EXPECT_EQ(restored.right - restored.left, moved.right - moved.left);

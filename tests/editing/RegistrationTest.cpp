@@ -273,6 +273,73 @@ TEST_F(RegistrationTest, CancelSendsNothingAndOkWithoutChangesSendsNothingButSay
     EXPECT_EQ(HeldGenres(work), (Strings{"会議", "出張", "来客"}));
 }
 
+TEST_F(RegistrationTest, BlankNamesAndNamesTheCategoryHasAreRefusedWithAMessage) {
+    CategoryDialog dialog(*store, *context);
+    size_t expectedBoxes = 0;
+    // Types `name` into the open genre dialog and presses its OK.
+    auto type = [&](const std::string& name, bool refusedNext) {
+        return [&, name, refusedNext] {
+            HWND genre = FindShownWindow(kGenreCaption);
+            if (!genre) return false;
+            // The category's name is shown as it is ("&" no mnemonic).
+            EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(genre, IDC_GENRE_CATEGORY_NAME), GWL_STYLE) & SS_NOPREFIX);
+            SetDlgItemTextA(genre, IDC_GENRE_NAME, name.c_str());
+            if (refusedNext) ++expectedBoxes;
+            return PressButton(genre, IDOK);
+        };
+    };
+    // One more box with `text`, the genre dialog still up, its name selected.
+    auto refused = [&](const std::string& text) {
+        return [&, text] {
+            if (boxes.Shown().size() < expectedBoxes) return false;
+            EXPECT_EQ(boxes.Shown().size(), expectedBoxes);
+            const RecordedMessageBox box = boxes.Shown().back();
+            EXPECT_EQ(box.text, text);
+            EXPECT_EQ(box.caption, kGenreCaption);
+            HWND genre = FindShownWindow(kGenreCaption);
+            EXPECT_NE(genre, nullptr);
+            EXPECT_EQ(box.owner, genre);
+            EXPECT_EQ(GetFocus(), GetDlgItem(genre, IDC_GENRE_NAME));
+            return true;
+        };
+    };
+    const std::string blank = "ジャンル名を入力してください。空白だけの名前は登録できません。";
+    auto taken = [](const std::string& name) {
+        return "「" + name + "」というジャンルは「業務」にすでにあります。別の名前を入力してください。";
+    };
+    auto press = [&](int id, int genreIndex) {
+        return [&, id, genreIndex] {
+            if (!GenreDialogGone()) return false;
+            SelectListItem(dialog.Handle(), IDC_CATEGORY_LIST, 0);
+            if (genreIndex >= 0) SelectListItem(dialog.Handle(), IDC_GENRE_LIST, genreIndex);
+            return PressButton(dialog.Handle(), id);
+        };
+    };
+    INT_PTR outcome = Run(dialog, {
+        press(IDC_GENRE_ADD, -1),
+        type("　 ", true), refused(blank),
+        type(" 会議　", true), refused(taken("会議")),
+        type("研修", false),
+        // A name added in this dialog is taken too.
+        press(IDC_GENRE_ADD, -1),
+        type("研修 ", true), refused(taken("研修")),
+        [&] { return PressButton(FindShownWindow(kGenreCaption), IDCANCEL); },
+        // Renamed: another genre's name is refused, its own (blanks aside) is not.
+        press(IDC_GENRE_EDIT, 0),
+        type("出張", true), refused(taken("出張")),
+        type("会議 ", false),
+        [&] {
+            if (!GenreDialogGone()) return false;
+            EXPECT_EQ(ListItems(dialog.Handle(), IDC_GENRE_LIST), (Strings{"会議 ", "出張", "来客", "研修"}));
+            return PressButton(dialog.Handle(), IDOK);
+        },
+    });
+    EXPECT_EQ(outcome, IDOK);
+    EXPECT_EQ(boxes.Shown().size(), expectedBoxes);
+    EXPECT_EQ(SetRequestsAfterOk(2), 2u);
+    EXPECT_EQ(HeldGenres(work), (Strings{"会議 ", "出張", "来客", "研修"}));
+}
+
 TEST_F(RegistrationTest, LongNamesAreCutWhereACharacterEnds) {
     const std::string mixed = std::string(62, 'a') + "あ" + std::string(10, 'b');  // 75 bytes
     const std::string plain(100, 'c');

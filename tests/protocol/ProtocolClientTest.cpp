@@ -233,11 +233,22 @@ TEST_F(ProtocolClientTest, RefusedConnectionShowsTheSystemText) {
     EXPECT_EQ(client.Socket().Handle(), 0u);
 }
 
-TEST_F(ProtocolClientTest, PortZeroFailsAtConnect) {
-    TestServerContext context("127.0.0.1", 0);
-    ProtocolClient client(context);
-    EXPECT_EQ(client.Hello(), 0);
-    EXPECT_EQ(boxes.Captions(), std::vector<std::string>{"Connect失敗"});
+TEST_F(ProtocolClientTest, PortOutsideItsRangeFailsNamingTheSettingWithoutConnecting) {
+    // A peer on port P: a stored P + 65536 would reach it if cut to 16 bits.
+    ScriptedPeer peer({Whole("+OK\r\n")});
+    for (DWORD port : {DWORD{0}, DWORD{peer.Port() + 65536u}, static_cast<DWORD>(-5)}) {
+        TestServerContext context("127.0.0.1", port);
+        ProtocolClient client(context);
+        EXPECT_EQ(client.Hello(), 0) << port;
+        EXPECT_EQ(client.Socket().Handle(), 0u);
+    }
+    const std::vector<RecordedMessageBox> shown = boxes.Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    for (const RecordedMessageBox& box : shown) EXPECT_EQ(box.caption, "Connect失敗");
+    EXPECT_EQ(shown[0].text, PortOutOfRangeText(0));
+    EXPECT_NE(shown[1].text.find("(" + std::to_string(peer.Port() + 65536) + ")"), std::string::npos) << shown[1].text;
+    EXPECT_NE(shown[2].text.find("ポート (-5)"), std::string::npos) << shown[2].text;
+    EXPECT_TRUE(peer.Requests().empty());
 }
 
 TEST_F(ProtocolClientTest, UnresolvableHostShowsTheLookupFailure) {

@@ -109,6 +109,8 @@ protected:
     static Shown Read(HWND dialog) {
         Shown shown;
         shown.summary = ItemText(dialog, IDC_SEARCH_SUMMARY);
+        // The summary quotes the user's text: an "&" in it is no mnemonic.
+        EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, IDC_SEARCH_SUMMARY), GWL_STYLE) & SS_NOPREFIX);
         HWND list = GetDlgItem(dialog, IDC_SEARCH_RESULTS);
         HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
         int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));

@@ -247,6 +247,43 @@ TEST_F(CalendarServerTest, CategoriesAndBadGenresAreRefused) {
                                                     std::string(63, 's')))));
 }
 
+TEST_F(CalendarServerTest, BlankGenreNamesAndNamesTakenInTheCategoryAreRefused) {
+    auto names = [&] {
+        std::multiset<std::string> held;
+        for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) held.emplace(RecordFields(line).Text(4));
+        return held;
+    };
+    auto refused = [&](const std::string& line, const std::string& says) {
+        std::string reply = Request(line);
+        ASSERT_TRUE(IsError(reply)) << line;
+        EXPECT_NE(Unescape(reply).find(says), std::string::npos) << Unescape(reply);
+    };
+    // Blanks alone: ASCII and full-width spaces, as an add or a change.
+    for (const std::string& blank : {" "s, "　"s, " 　\t"s}) {
+        refused(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, blank, blank), "空白");
+        refused(GenreSetLine(OP_CHANGE, trips_, LEVEL_GENRE, work_, blank, "x"), "空白");
+    }
+    // Another genre's name in the same category, blanks around it or not,
+    // added, renamed to, or moved in with.
+    for (const std::string& taken : {"会議"s, " 会議　"s}) {
+        refused(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, taken, "x"), "「会議」");
+        refused(GenreSetLine(OP_CHANGE, 0, LEVEL_GENRE, work_, taken, "x"), "「会議」");  // id 0 adds
+        refused(GenreSetLine(OP_CHANGE, trips_, LEVEL_GENRE, work_, taken, "x"), "すでにあります");
+    }
+    ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_CHANGE, hobbies_, LEVEL_GENRE, home_, "出張", "出張"))));
+    refused(GenreSetLine(OP_CHANGE, hobbies_, LEVEL_GENRE, work_, "出張", "出張"), "「出張」");
+    EXPECT_EQ(names(), (std::multiset<std::string>{"業務", "会議", "出張", "個人", "出張"}));
+
+    // A genre keeps its own name; another category may have it; case, width
+    // and inner blanks tell names apart; a trail byte 0x40 is no blank.
+    ASSERT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_CHANGE, meetings_, LEVEL_GENRE, work_, "会議 ", "会議"))));
+    for (const std::string& distinct : {"会 議"s, "ｶｲｷﾞ"s, "Meeting"s, "meeting"s, "\x83\x40"s}) {
+        EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, work_, distinct, "x")))) << distinct;
+    }
+    EXPECT_TRUE(IsSuccessReply(Request(GenreSetLine(OP_ADD, 0, LEVEL_GENRE, home_, "会議", "会議"))));
+    EXPECT_EQ(RecordLines(Request(BuildGetLine(2, ""))).size(), 11u);
+}
+
 TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
     ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070101, "元日", 1))));
     ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20061231, "", 0))));

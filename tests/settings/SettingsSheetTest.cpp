@@ -1,7 +1,9 @@
 // The settings sheet driven through its window: what the page shows, what OK
-// stores in the settings and the registry, and that Cancel stores nothing.
+// stores in the settings and the registry, what OK refuses, and that Cancel
+// stores nothing.
 #include "resources/RegistrationResource.h"
 #include "settings/SettingsSheet.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalScript.h"
 #include "tests/support/WindowTestSupport.h"
 #include "toolkit/Services.h"
@@ -80,7 +82,7 @@ TEST_F(SettingsSheetTest, OkStoresTheServerAndThePortsLeadingDigits) {
         EXPECT_TRUE(apply);
         EXPECT_FALSE(IsWindowEnabled(apply));
         SetDlgItemTextA(page, IDC_SETTINGS_ADDRESS, "calendar.example");
-        SetDlgItemTextA(page, IDC_SETTINGS_PORT, "8080abc");
+        SetDlgItemTextA(page, IDC_SETTINGS_PORT, " 8080 ");
         return PSBTN_OK;
     });
     EXPECT_GT(outcome, 0);
@@ -92,18 +94,83 @@ TEST_F(SettingsSheetTest, OkStoresTheServerAndThePortsLeadingDigits) {
     EXPECT_EQ(stored->dwPortNo, 8080u);
     EXPECT_EQ(stored->dwParam1, Settings::kDefaultParam1 | P1_TOPMOST);
 
-    // A port that starts with a letter is stored as 0, an empty address as
-    // empty: nothing is checked here, the next connection fails instead.
+    // The edges of the range are ports too.
     outcome = Run([](HWND page) {
         EXPECT_EQ(ItemText(page, IDC_SETTINGS_PORT), "8080");
-        SetDlgItemTextA(page, IDC_SETTINGS_ADDRESS, "");
-        SetDlgItemTextA(page, IDC_SETTINGS_PORT, "x123");
+        SetDlgItemTextA(page, IDC_SETTINGS_PORT, "65535");
         return PSBTN_OK;
     });
     EXPECT_GT(outcome, 0);
-    EXPECT_EQ(settings.dwPortNo, 0u);
-    EXPECT_EQ(Stored()->dwPortNo, 0u);
-    EXPECT_EQ(settings.szAddress, "");
+    EXPECT_EQ(Stored()->dwPortNo, 65535u);
+}
+
+TEST_F(SettingsSheetTest, OkRefusesAMissingAddressAndABadPortNamingTheFieldAndKeepsTheSheet) {
+    // A port stored out of range shows as the number it is, and OK does
+    // not take it.
+    RegKey key;
+    key.CreateKey(HKEY_CURRENT_USER, Settings::kRegistryPath, KEY_WRITE);
+    key.WriteDword("dwPortNo", static_cast<DWORD>(-5));
+    settings.Load();
+    MessageBoxRecorder boxes;
+    SettingsSheet sheet(settings);
+    HWND page = nullptr;
+    // Each refused attempt: one box naming the field, its text selected,
+    // the sheet still up, nothing stored.
+    size_t expectedBoxes = 0;
+    auto refused = [&](int field, const char* text) {
+        return [&, field, text] {
+            if (boxes.Shown().size() < expectedBoxes) return false;
+            EXPECT_EQ(boxes.Shown().size(), expectedBoxes);
+            const RecordedMessageBox box = boxes.Shown().back();
+            EXPECT_EQ(box.text, text);
+            EXPECT_EQ(box.caption, "設定");
+            EXPECT_TRUE(IsWindowVisible(sheet.Handle()));
+            EXPECT_EQ(GetFocus(), GetDlgItem(page, field));
+            DWORD start = 1, end = 0;
+            SendDlgItemMessageA(page, field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+            EXPECT_EQ(start, 0u);
+            EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(GetDlgItem(page, field))));  // characters
+            EXPECT_EQ(Stored()->dwPortNo, static_cast<DWORD>(-5));
+            EXPECT_EQ(Stored()->szAddress, "localhost");
+            return true;
+        };
+    };
+    // Types into the fields and presses OK, expecting one more box.
+    auto attempt = [&](const char* address, const char* port) {
+        return [&, address, port] {
+            SetDlgItemTextA(page, IDC_SETTINGS_ADDRESS, address);
+            SetDlgItemTextA(page, IDC_SETTINGS_PORT, port);
+            ++expectedBoxes;
+            return PostMessageA(sheet.Handle(), PSM_PRESSBUTTON, PSBTN_OK, 0) != 0;
+        };
+    };
+    std::vector<ModalScript::Step> steps = {
+        [&] {
+            page = sheet.Page().Handle();
+            if (!page || !sheet.Handle()) return false;
+            EXPECT_EQ(ItemText(page, IDC_SETTINGS_PORT), "-5");
+            ++expectedBoxes;
+            return PostMessageA(sheet.Handle(), PSM_PRESSBUTTON, PSBTN_OK, 0) != 0;
+        },
+        refused(IDC_SETTINGS_PORT, kTextPortInvalid),
+        attempt("", "8080"),
+        refused(IDC_SETTINGS_ADDRESS, kTextAddressMissing),
+        attempt(" \t　", "8080"),
+        refused(IDC_SETTINGS_ADDRESS, kTextAddressMissing),
+    };
+    for (const char* port : {"", "0", "65536", "70000", "119857", "-1", "+80", "8080abc", "x123", "80 80", "８０"}) {
+        steps.push_back(attempt("calendar.example", port));
+        steps.push_back(refused(IDC_SETTINGS_PORT, kTextPortInvalid));
+    }
+    steps.push_back([&] {
+        SetDlgItemTextA(page, IDC_SETTINGS_PORT, "1");
+        return PostMessageA(sheet.Handle(), PSM_PRESSBUTTON, PSBTN_OK, 0) != 0;
+    });
+    INT_PTR outcome = RunScripted(std::move(steps), [&] { return sheet.DoModal(frame.Handle()); });
+    EXPECT_GT(outcome, 0);
+    EXPECT_EQ(boxes.Shown().size(), expectedBoxes);
+    EXPECT_EQ(Stored()->dwPortNo, 1u);
+    EXPECT_EQ(Stored()->szAddress, "calendar.example");
 }
 
 TEST_F(SettingsSheetTest, TurningTheTrayOffKeepsTheCloseToTrayCheck) {

@@ -289,6 +289,14 @@ TEST_F(CalendarDisplay, WindowsAreCreatedWithTheirClassesAndIds) {
     EXPECT_EQ(Grid().ClientWidth(), Tabs().ClientWidth());
     EXPECT_GT(Grid().ClientHeight(), 500);
 
+    // Squeezed below the tab strip: no room for the grid, not 65,000 pixels.
+    const int tabsWidth = Tabs().ClientWidth(), tabsHeight = Tabs().ClientHeight();
+    Tabs().SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(tabsWidth, 5));
+    EXPECT_EQ(Tabs().Split()->ClientHeight(), 0);
+    EXPECT_EQ(Grid().ClientHeight(), 0);
+    Tabs().SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(tabsWidth, tabsHeight));
+    EXPECT_GT(Grid().ClientHeight(), 500);
+
     // The grid starts on the current month with its first shown day selected.
     DateValue now;
     EXPECT_EQ(Shown(), std::make_pair(now.Year(), now.Month()));
@@ -575,7 +583,7 @@ TEST_F(CalendarDisplay, SelectionStatusTextAndDaySheet) {
 // A 32-bit top-down DIB selected into a memory DC, its pixels readable.
 class Canvas {
 public:
-    Canvas(int width, int height) : width_(width) {
+    explicit Canvas(int width, int height, COLORREF fill = RGB(255, 255, 255)) : width_(width) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = width;
@@ -589,7 +597,9 @@ public:
         dc_ = CreateCompatibleDC(nullptr);
         previous_ = SelectObject(dc_, bitmap_);
         RECT all{0, 0, width, height};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        HBRUSH brush = CreateSolidBrush(fill);
+        FillRect(dc_, &all, brush);
+        DeleteObject(brush);
     }
     ~Canvas() {
         SelectObject(dc_, previous_);
@@ -669,10 +679,23 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
     grid.Cell(0, 3).SetFlags(DAY_TODAY);             // Sunday 04-16 as today
     grid.Cell(0, 2).TakeDateInfo(DateInfo(20060409, "花祭り", 0));
     grid.genreFilter = {1, 2};
+    grid.Cell(0, 4).SetSelected(true);  // Sunday 04-23: its inset frame leaves x = 0 to the fill
+    // Texts from the server are drawn as they are, "&" and all.
+    grid.Cell(4, 1).AddSchedule(Schedule(20060406, 90, "Q&A打合せ", 2, ""));
+    grid.Cell(4, 1).AddSchedule(Schedule(20060406, 91, "A&&B", 2, ""));
+    grid.Cell(5, 1).TakeDateInfo(DateInfo(20060407, "R&D", 0));
+    // Any nonzero holiday value marks a holiday and nothing else.
+    grid.Cell(1, 1).TakeDateInfo(DateInfo(20060403, "", 4096));
+    grid.Cell(1, 2).TakeDateInfo(DateInfo(20060410, "", -1));
+    EXPECT_EQ(grid.Cell(1, 1).Flags(), DAY_HOLIDAY);
+    EXPECT_EQ(grid.Cell(1, 2).Flags(), DAY_HOLIDAY);
 
-    Canvas canvas(W, H);
+    // A colour no cell uses: whatever keeps it was never drawn.
+    constexpr COLORREF kUndrawn = RGB(255, 0, 255);
+    Canvas canvas(W, H, kUndrawn);
     Dc dc(canvas.Handle());
     grid.Render(dc, W, H);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, W, H}, [](COLORREF c) { return c == kUndrawn; }), 0);
 
     auto inside = [&](int column, int row) {
         RECT r = DayRect(W, H, column, row);
@@ -722,6 +745,49 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
         EXPECT_EQ(canvas.At(selCentre, sel.top + i), inwards[i]) << "top + " << i;
         EXPECT_EQ(canvas.At(sel.right - 1 - i, selMid), inwards[i]) << "right - " << 1 + i;
         EXPECT_EQ(canvas.At(selCentre, sel.bottom - 1 - i), inwards[i]) << "bottom - " << 1 + i;
+    }
+
+    // The selected Sunday at the window's left edge: the fill's border colour
+    // outside its amber frame, as the neighbour's line is for other columns.
+    RECT sunday = DayRect(W, H, 0, 4);
+    const int sundayMid = (sunday.top + sunday.bottom) / 2;
+    EXPECT_EQ(canvas.At(0, sundayMid), kBorder);
+    EXPECT_EQ(canvas.At(1, sundayMid), kSelectedBorder);
+    EXPECT_EQ(canvas.At(3, sundayMid), kHolidayBackground);
+
+    // Holiday values 4096 and -1: the holiday's pink and red day number, not
+    // today's green or another month's.
+    EXPECT_EQ(inside(1, 1), kHolidayBackground);
+    EXPECT_EQ(inside(1, 2), kHolidayBackground);
+    EXPECT_GT(colourIn(head(1, 1), kRed), 0);
+    EXPECT_GT(colourIn(head(1, 2), kRed), 0);
+
+    // "Q&A打合せ" and "A&&B" in the list, "R&D" in the head: pixel for pixel
+    // what DrawText draws of them without mnemonics (no "QA" with an
+    // underlined A, no "A&B").
+    auto sameDark = [&](const Canvas& reference, const RECT& area) {
+        int differing = 0;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) differing += canvas.Dark(x, y) != reference.Dark(x, y);
+        }
+        return differing;
+    };
+    {
+        RECT cell = DayRect(W, H, 4, 1);
+        const int top = cell.top + HeadHeight(canvas, "6");
+        Canvas literal(W, H);
+        DrawReference(literal, "ＭＳ Ｐゴシック", 11, FW_NORMAL, "Q&A打合せ\r\nA&&B\r\n", RECT{cell.left, top, cell.right, cell.bottom},
+                      DT_END_ELLIPSIS | DT_NOPREFIX);
+        RECT list{cell.left + 1, top, cell.right - 1, cell.bottom - 1};
+        EXPECT_GT(literal.Count(list, [](COLORREF c) { return c == 0; }), 20);
+        EXPECT_EQ(sameDark(literal, list), 0);
+    }
+    {
+        RECT cell = DayRect(W, H, 5, 1);
+        Canvas literal(W, H);
+        DrawReference(literal, "Fixed Sys", 14, FW_BOLD, "7 R&D", cell, DT_NOPREFIX);
+        RECT headArea{cell.left + 1, cell.top + 1, cell.right - 1, cell.top + HeadHeight(canvas, "7 R&D")};
+        EXPECT_EQ(sameDark(literal, headArea), 0);
     }
 
     // Schedule lines start under the measured head text: the Sunday's head is
@@ -786,6 +852,8 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
 
     grid.DeselectAll();
     grid.genreFilter.clear();
+    // The copies given to the cells above go with a fresh layout.
+    Tabs().ShowMonth(2006, 4, 1);
 }
 
 }  // namespace

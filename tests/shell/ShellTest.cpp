@@ -7,6 +7,7 @@
 #include "resources/Resource.h"
 #include "settings/Settings.h"
 #include "shell/CalendarApp.h"
+#include "shell/CalendarGrid.h"
 #include "shell/FrameRules.h"
 #include "shell/MainFrame.h"
 #include "shell/MainToolBar.h"
@@ -353,6 +354,14 @@ TEST_F(ShellTest, PanesTrayAndClosingKeepSettingsInStep) {
         HMENU menu = client.FrameMenu();
         HMENU popup = client.Frame()->PopupMenu();
 
+        // The grid's day menu: プロパティ is its default (bold) item, grayed.
+        auto* grid = dynamic_cast<CalendarGrid*>(WindowBase::FromHandle(client.Frame()->GridWindow()));
+        ASSERT_NE(grid, nullptr);
+        HMENU days = GetSubMenu(grid->DayMenu(), 0);
+        ASSERT_NE(days, nullptr);
+        EXPECT_EQ(GetMenuDefaultItem(days, FALSE, GMDI_USEDISABLED), static_cast<UINT>(ID_DAY_PROPERTIES));
+        EXPECT_TRUE(GetMenuState(days, ID_DAY_PROPERTIES, MF_BYCOMMAND) & MF_GRAYED);
+
         // Defaults: toolbar and status bar shown, tree hidden, not topmost.
         EXPECT_TRUE(MenuChecked(menu, ID_VIEW_TOOLBAR));
         EXPECT_TRUE(MenuChecked(menu, ID_VIEW_STATUSBAR));
@@ -369,6 +378,14 @@ TEST_F(ShellTest, PanesTrayAndClosingKeepSettingsInStep) {
         client.Command(ID_VIEW_TOPMOST);
         HWND tree = client.Frame()->TreeWindow();
         EXPECT_TRUE(HasStyle(tree, WS_VISIBLE) && IsWindowEnabled(tree));
+        // Hidden while it has the focus, the tree hands it to the grid, which
+        // takes the keys; shown again, it leaves the focus where it is.
+        SetFocus(tree);
+        ASSERT_EQ(GetFocus(), tree);
+        client.Command(ID_VIEW_CATEGORY_TREE);
+        EXPECT_EQ(GetFocus(), client.Frame()->GridWindow());
+        client.Command(ID_VIEW_CATEGORY_TREE);
+        EXPECT_EQ(GetFocus(), client.Frame()->GridWindow());
         EXPECT_TRUE(MenuChecked(menu, ID_VIEW_CATEGORY_TREE));
         EXPECT_TRUE(ButtonState(toolBar, ID_VIEW_CATEGORY_TREE) & TBSTATE_CHECKED);
         EXPECT_FALSE(HasStyle(toolBar, WS_VISIBLE) || IsWindowEnabled(toolBar));
@@ -390,6 +407,17 @@ TEST_F(ShellTest, PanesTrayAndClosingKeepSettingsInStep) {
                      placed.bottom - placed.top, SWP_NOZORDER);
         ShowWindow(frame, SW_MAXIMIZE);
         window_test::PumpPending();
+
+        // This build names no support forum: a message instead of a browser
+        // on a dead address.
+        {
+            MessageBoxRecorder boxes;
+            client.Command(ID_TOOLS_SUPPORT_FORUM);
+            ASSERT_EQ(boxes.Shown().size(), 1u);
+            EXPECT_EQ(boxes.Shown()[0].text, kTextNoSupportForum);
+            EXPECT_EQ(boxes.Shown()[0].caption, "ｻﾎﾟｰﾄ掲示板");
+            EXPECT_EQ(boxes.Shown()[0].owner, frame);
+        }
 
         // The close button with the defaults hides the frame instead.
         SendMessageA(frame, WM_CLOSE, 0, 0);

@@ -90,3 +90,18 @@ TEST(CutToWidthTest, CutsOnlyBetweenCharacters) {
         EXPECT_EQ(pos, cut.size()) << width;
     }
 }
+
+TEST(TrimBlanksTest, DropsAsciiAndFullWidthBlanksAtBothEndsOnly) {
+    EXPECT_EQ(TrimBlanks("  会議　 "), "会議");
+    EXPECT_EQ(TrimBlanks("\t会 議\r\n"), "会 議");
+    EXPECT_EQ(TrimBlanks("　 　"), "");
+    EXPECT_EQ(TrimBlanks(""), "");
+    // ァ is 0x83 0x40: its trail byte is the full-width space's, yet no blank.
+    EXPECT_EQ(TrimBlanks("\x83\x40"s), "\x83\x40"s);
+    EXPECT_EQ(TrimBlanks(" \x83\x40　"s), "\x83\x40"s);
+    // 0x88 0x81 is one character, so the 0x81 0x40 that ends this text is
+    // its trail byte and an "@", not a full-width space.
+    EXPECT_EQ(TrimBlanks("\x88\x81@"s), "\x88\x81@"s);
+    // A lone lead byte at the end is a character of its own.
+    EXPECT_EQ(TrimBlanks(" a\x81"s), "a\x81"s);
+}
