@@ -1,8 +1,11 @@
 #include "server/IcsFeed.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <vector>
@@ -90,8 +93,25 @@ HandledRequest Error(int status, std::string_view text, std::string kind) {
                           "error(" + std::to_string(status) + ")"};
 }
 
+// `text` as one gzip member.
+std::string Gzip(const std::string& text) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+    std::string out(deflateBound(&stream, text.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) throw std::runtime_error("gzip failed");
+    return out;
+}
+
 struct FeedRequest {
     bool head = false;
+    bool gzip = false;
     std::string query;
     std::vector<std::string> ifNoneMatch;
     bool anyMatch = false;
@@ -152,6 +172,21 @@ bool ParseHead(std::string_view head, FeedRequest& request, std::optional<Handle
                 if (!tag.empty()) request.ifNoneMatch.emplace_back(tag);
                 value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
             }
+        } else if (name == "accept-encoding") {
+            std::string codings = Lower(value);
+            for (std::string_view list = codings; !list.empty();) {
+                size_t comma = list.find(',');
+                std::string_view coding = Trim(list.substr(0, comma));
+                list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+                size_t semicolon = coding.find(';');
+                std::string_view codingName = Trim(coding.substr(0, semicolon));
+                double quality = 1;
+                if (semicolon != std::string_view::npos) {
+                    std::string_view parameter = Trim(coding.substr(semicolon + 1));
+                    if (parameter.substr(0, 2) == "q=") quality = std::atof(std::string(parameter.substr(2)).c_str());
+                }
+                if (codingName == "gzip" || codingName == "x-gzip") request.gzip = quality > 0;
+            }
         } else if (name == "if-modified-since") {
             // An unreadable date is ignored, as HTTP asks.
             request.ifModifiedSince = ParseHttpDate(std::string(value));
@@ -160,12 +195,14 @@ bool ParseHead(std::string_view head, FeedRequest& request, std::optional<Handle
     return true;
 }
 
-std::string Headers(int status, size_t length, const std::string& etag, std::time_t changed) {
+std::string Headers(int status, size_t length, const std::string& etag, std::time_t changed, bool gzip) {
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     if (status == 200) {
         out += "Content-Type: text/calendar; charset=utf-8\r\n";
+        if (gzip) out += "Content-Encoding: gzip\r\n";
         out += "Content-Length: " + std::to_string(length) + "\r\n";
     }
+    out += "Vary: Accept-Encoding\r\n";
     out += "ETag: " + etag + "\r\n";
     out += "Last-Modified: " + HttpDate(changed) + "\r\n";
     out += "Cache-Control: no-cache\r\n";
@@ -202,17 +239,16 @@ std::time_t IcsFeedCache::ChangedAt(const StoreVersion& version) {
     return changedAt_;
 }
 
-std::optional<ReplyBytes> IcsFeedCache::Find(const StoreVersion& version) {
+std::optional<ReplyBytes> IcsFeedCache::Find(const StoreVersion& version, bool gzip) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!valid_ || version_ != version) return std::nullopt;
-    return response_;
+    const Entry& entry = entries_[gzip ? 1 : 0];
+    if (!entry.valid || entry.version != version) return std::nullopt;
+    return entry.response;
 }
 
-void IcsFeedCache::Keep(const StoreVersion& version, const ReplyBytes& response) {
+void IcsFeedCache::Keep(const StoreVersion& version, bool gzip, const ReplyBytes& response) {
     std::lock_guard<std::mutex> lock(mutex_);
-    valid_ = true;
-    version_ = version;
-    response_ = response;
+    entries_[gzip ? 1 : 0] = Entry{true, version, response};
 }
 
 HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock::time_point deadline,
@@ -242,16 +278,25 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
         std::snprintf(tag, sizeof tag, "\"%lld-%lld-%lld-%016llx\"", static_cast<long long>(version[0]),
                       static_cast<long long>(version[1]), static_cast<long long>(version[2]),
                       static_cast<unsigned long long>(Fnv(request.query)));
-        std::string etag = tag;
-        bool matches = request.anyMatch ||
-                       std::find(request.ifNoneMatch.begin(), request.ifNoneMatch.end(), etag) != request.ifNoneMatch.end();
+        // Each representation has a tag of its own; either one names the
+        // same calendar text.
+        std::string plainTag = tag;
+        std::string gzipTag = plainTag.substr(0, plainTag.size() - 1) + "-gzip\"";
+        std::string etag = request.gzip ? gzipTag : plainTag;
+        auto named = [&](const std::string& candidate) {
+            return std::find(request.ifNoneMatch.begin(), request.ifNoneMatch.end(), candidate) !=
+                   request.ifNoneMatch.end();
+        };
+        bool matches = request.anyMatch || named(plainTag) || named(gzipTag);
         bool unmodified = request.ifNoneMatch.empty() && !request.anyMatch && request.ifModifiedSince &&
                           *request.ifModifiedSince >= changed;
         if (matches || unmodified) {
-            return HandledRequest{ReplyBytes(Headers(304, 0, etag, changed)), kind, "ok(304)"};
+            return HandledRequest{ReplyBytes(Headers(304, 0, etag, changed, false)), kind, "ok(304)"};
         }
         if (unfiltered && !request.head) {
-            if (std::optional<ReplyBytes> cached = cache_.Find(version)) return HandledRequest{*cached, kind, "ok"};
+            if (std::optional<ReplyBytes> cached = cache_.Find(version, request.gzip)) {
+                return HandledRequest{*cached, kind, "ok"};
+            }
         }
         // The whole feed grows only with the data and is shared; a filtered
         // one is built for this request alone, under the time budget and
@@ -259,12 +304,13 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
         WorkBudget budget(unfiltered ? std::chrono::steady_clock::time_point::max() : deadline, stopping,
                           unfiltered ? nullptr : &memory_);
         std::string body = BuildIcs(store_.Export(), filter, info_, &budget);
-        std::string response = Headers(200, body.size(), etag, changed);
+        if (request.gzip) body = Gzip(body);
+        std::string response = Headers(200, body.size(), etag, changed, request.gzip);
         if (!request.head) response += body;
         body = std::string();
         if (unfiltered && !request.head) {
             ReplyBytes shared(std::move(response));
-            cache_.Keep(version, shared);
+            cache_.Keep(version, request.gzip, shared);
             return HandledRequest{shared, kind, "ok"};
         }
         if (unfiltered || request.head) return HandledRequest{ReplyBytes(std::move(response)), kind, "ok"};

@@ -1,4 +1,5 @@
-// The calendar as an iCalendar feed over HTTP/1.1, served by the server's
+// The calendar as an iCalendar feed over HTTP/1.1 (gzip-compressed for
+// clients that accept it), served by the server's
 // own event loop (one request per connection, then close) so the feed keeps
 // every promise of the calendar protocol: allow-list, connection caps,
 // deadlines for slow clients, the time budget and the reply memory.
@@ -41,17 +42,21 @@ public:
     IcsFeedCache();
     // The Last-Modified time of `version`.
     std::time_t ChangedAt(const StoreVersion& version);
-    std::optional<ReplyBytes> Find(const StoreVersion& version);
-    void Keep(const StoreVersion& version, const ReplyBytes& response);
+    // The whole response, plain or gzip-compressed.
+    std::optional<ReplyBytes> Find(const StoreVersion& version, bool gzip);
+    void Keep(const StoreVersion& version, bool gzip, const ReplyBytes& response);
 
 private:
     std::mutex mutex_;
     StoreVersion seen_{};
     bool seenAny_ = false;
     std::time_t changedAt_;
-    bool valid_ = false;
-    StoreVersion version_{};
-    ReplyBytes response_;
+    struct Entry {
+        bool valid = false;
+        StoreVersion version{};
+        ReplyBytes response;
+    };
+    Entry entries_[2];  // plain, gzip
 };
 
 class IcsFeed {

@@ -40,6 +40,13 @@ void WriteFile(const std::string& path, const std::string& text) {
     out << text;
 }
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 // One line per VEVENT as Python's icalendar reads it:
 // uid TAB start TAB all-day TAB categories (joined by "/") TAB host TAB summary
 // (newlines as "\n").
@@ -466,6 +473,16 @@ TEST_F(IcsTest, FeedOverHttpAnswersPollsWith304AndKeepsTheServersRules) {
     WriteFile(path, Body(first));
     EXPECT_EQ(ParseWithPython(folder_, path).size(), 4u);
     EXPECT_EQ(Body(Exchange(icsPort, get + "\r\n")), Body(first)) << "the shared feed";
+    std::string zipped = Exchange(icsPort, get + "Accept-Encoding: deflate, gzip;q=0.8\r\n\r\n");
+    ASSERT_EQ(Header(zipped, "Content-Encoding"), "gzip") << zipped.substr(0, 300);
+    EXPECT_EQ(Header(zipped, "Content-Length"), std::to_string(Body(zipped).size()));
+    WriteFile(path + ".gz", Body(zipped));
+    ASSERT_EQ(std::system(("gzip -dc " + path + ".gz > " + path + ".unzipped").c_str()), 0);
+    EXPECT_EQ(ReadFile(path + ".unzipped"), Body(first));
+    EXPECT_EQ(Exchange(icsPort, get + "Accept-Encoding: gzip\r\nIf-None-Match: " + Header(zipped, "ETag") + "\r\n\r\n")
+                  .substr(0, 12),
+              "HTTP/1.1 304");
+    EXPECT_EQ(Header(Exchange(icsPort, get + "Accept-Encoding: gzip;q=0\r\n\r\n"), "Content-Encoding"), "");
 
     // Polls of an unchanged calendar.
     std::string poll = Exchange(icsPort, get + "If-None-Match: " + etag + "\r\n\r\n");
