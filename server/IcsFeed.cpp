@@ -241,14 +241,21 @@ std::time_t IcsFeedCache::ChangedAt(const StoreVersion& version) {
 
 std::optional<ReplyBytes> IcsFeedCache::Find(const StoreVersion& version, bool gzip) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const Entry& entry = entries_[gzip ? 1 : 0];
-    if (!entry.valid || entry.version != version) return std::nullopt;
-    return entry.response;
+    Entry& entry = entries_[gzip ? 1 : 0];
+    if (entry.valid && entry.version == version) return entry.response;
+    if (entry.building && entry.valid) return entry.response;
+    entry.building = true;
+    return std::nullopt;
 }
 
-void IcsFeedCache::Keep(const StoreVersion& version, bool gzip, const ReplyBytes& response) {
+void IcsFeedCache::Keep(const StoreVersion& version, bool gzip, const std::optional<ReplyBytes>& response) {
     std::lock_guard<std::mutex> lock(mutex_);
-    entries_[gzip ? 1 : 0] = Entry{true, version, response};
+    Entry& entry = entries_[gzip ? 1 : 0];
+    entry.building = false;
+    if (!response) return;
+    entry.valid = true;
+    entry.version = version;
+    entry.response = *response;
 }
 
 HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock::time_point deadline,
@@ -293,10 +300,22 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
         if (matches || unmodified) {
             return HandledRequest{ReplyBytes(Headers(304, 0, etag, changed, false)), kind, "ok(304)"};
         }
+        // Gives up a build of the shared feed that did not finish.
+        struct BuildGuard {
+            IcsFeedCache* cache = nullptr;
+            StoreVersion version{};
+            bool gzip = false;
+            ~BuildGuard() {
+                if (cache) cache->Keep(version, gzip, std::nullopt);
+            }
+        } guard;
         if (unfiltered && !request.head) {
             if (std::optional<ReplyBytes> cached = cache_.Find(version, request.gzip)) {
                 return HandledRequest{*cached, kind, "ok"};
             }
+            guard.cache = &cache_;
+            guard.version = version;
+            guard.gzip = request.gzip;
         }
         // The whole feed grows only with the data and is shared; a filtered
         // one is built for this request alone, under the time budget and
@@ -310,6 +329,7 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
         body = std::string();
         if (unfiltered && !request.head) {
             ReplyBytes shared(std::move(response));
+            guard.cache = nullptr;
             cache_.Keep(version, request.gzip, shared);
             return HandledRequest{shared, kind, "ok"};
         }

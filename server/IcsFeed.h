@@ -42,9 +42,14 @@ public:
     IcsFeedCache();
     // The Last-Modified time of `version`.
     std::time_t ChangedAt(const StoreVersion& version);
-    // The whole response, plain or gzip-compressed.
+    // The whole response, plain or gzip-compressed, built at `version`. When
+    // there is none, the caller is told to build it, unless another worker
+    // is building it already: then the last one built (of an older version,
+    // with its own tag) is handed out meanwhile, so a change never makes
+    // every worker build the same large feed at once.
     std::optional<ReplyBytes> Find(const StoreVersion& version, bool gzip);
-    void Keep(const StoreVersion& version, bool gzip, const ReplyBytes& response);
+    // Ends a build: keeps the response, or (nullopt) gives the build up.
+    void Keep(const StoreVersion& version, bool gzip, const std::optional<ReplyBytes>& response);
 
 private:
     std::mutex mutex_;
@@ -52,6 +57,7 @@ private:
     bool seenAny_ = false;
     std::time_t changedAt_;
     struct Entry {
+        bool building = false;
         bool valid = false;
         StoreVersion version{};
         ReplyBytes response;
