@@ -25,6 +25,7 @@ public:
     // Converts as much as it can: returns false at a sequence it cannot
     // convert (left at `in`), true at the end of the input.
     bool Convert(std::string_view& in, std::string& out) {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
         char buffer[1024];
         while (!in.empty()) {
             char* inPtr = const_cast<char*>(in.data());
@@ -73,10 +74,21 @@ const JisFlavour kJisFlavours[] = {
     {"\xE2\x80\x94", "\x81\x5C"},  // U+2014 em dash -> U+2015
 };
 
+// Opening a conversion loads its tables: each thread keeps one of each.
+Converter& FromCp932() {
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter;
+}
+
+Converter& ToCp932() {
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter;
+}
+
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes) {
-    Converter converter("UTF-8", "CP932");
+    Converter& converter = FromCp932();
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
     while (!converter.Convert(bytes, out)) {
@@ -101,7 +113,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
 }
 
 Cp932Conversion Utf8ToCp932(std::string_view utf8) {
-    Converter converter("CP932", "UTF-8");
+    Converter& converter = ToCp932();
     Cp932Conversion result;
     while (!converter.Convert(utf8, result.text)) {
         size_t length = Utf8SequenceLength(utf8);
