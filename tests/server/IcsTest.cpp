@@ -456,7 +456,7 @@ TEST_F(IcsTest, FeedOverHttpAnswersPollsWith304AndKeepsTheServersRules) {
     }
     int icsPort = FreePort();
     ServerProcess server({"--ics-listen", "127.0.0.1:" + std::to_string(icsPort), "--allow", "127.0.0.1",
-                          "--ics-refresh", "30"},
+                          "--ics-refresh", "30", "--request-timeout", "1"},
                          database);
     const std::string get = "GET /calendar.ics HTTP/1.1\r\nHost: localhost\r\n";
 
@@ -519,6 +519,12 @@ TEST_F(IcsTest, FeedOverHttpAnswersPollsWith304AndKeepsTheServersRules) {
     EXPECT_EQ(Exchange(icsPort, "HELLO RDZVP/0.0\r\n\r\n").substr(0, 12), "HTTP/1.1 400");
     EXPECT_EQ(Exchange(icsPort, std::string(20000, 'x')).substr(0, 12), "HTTP/1.1 431");
     EXPECT_EQ(Exchange(icsPort, "GET /calendar.ics HTTP/1.1\r\n\r\n", "127.0.0.2").substr(0, 12), "HTTP/1.1 403");
+    {
+        // A head that never ends is given up at the request deadline.
+        TestConnection slow(icsPort);
+        slow.Send("GET /calendar.ics HTTP/1.1\r\nHost: loc");
+        EXPECT_EQ(slow.ReadAll(std::chrono::seconds(10)).substr(0, 12), "HTTP/1.1 408");
+    }
     std::string head = Exchange(icsPort, "HEAD /calendar.ics HTTP/1.1\r\n\r\n");
     EXPECT_EQ(head.substr(0, 12), "HTTP/1.1 200");
     EXPECT_EQ(Body(head), "");
