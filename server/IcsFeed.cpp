@@ -309,10 +309,14 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
                 if (cache) cache->Keep(version, gzip, std::nullopt);
             }
         } guard;
-        if (unfiltered && !request.head) {
-            if (std::optional<ReplyBytes> cached = cache_.Find(version, request.gzip)) {
-                return HandledRequest{*cached, kind, "ok"};
-            }
+        // A HEAD gets the headers of what a GET would get.
+        auto answer = [&](ReplyBytes response) {
+            if (!request.head) return HandledRequest{std::move(response), kind, "ok"};
+            std::string_view text = response.View();
+            return HandledRequest{ReplyBytes(std::string(text.substr(0, text.find("\r\n\r\n") + 4))), kind, "ok"};
+        };
+        if (unfiltered) {
+            if (std::optional<ReplyBytes> cached = cache_.Find(version, request.gzip)) return answer(*cached);
             guard.cache = &cache_;
             guard.version = version;
             guard.gzip = request.gzip;
@@ -325,17 +329,16 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
         std::string body = BuildIcs(store_.Export(), filter, info_, &budget);
         if (request.gzip) body = Gzip(body);
         std::string response = Headers(200, body.size(), etag, changed, request.gzip);
-        if (!request.head) response += body;
+        response += body;
         body = std::string();
-        if (unfiltered && !request.head) {
+        if (unfiltered) {
             ReplyBytes shared(std::move(response));
             guard.cache = nullptr;
             cache_.Keep(version, request.gzip, shared);
-            return HandledRequest{shared, kind, "ok"};
+            return answer(shared);
         }
-        if (unfiltered || request.head) return HandledRequest{ReplyBytes(std::move(response)), kind, "ok"};
         size_t charge = budget.TakeCharge();
-        return HandledRequest{ReplyBytes(memory_.Adopt(std::move(response), charge), 0), kind, "ok"};
+        return answer(ReplyBytes(memory_.Adopt(std::move(response), charge), 0));
     } catch (const WorkStopped& stopped) {
         if (stopped.WhyStopped() == WorkStopped::Reason::Time) {
             return Error(503, "the calendar took too long to build; narrow the filter", kind);

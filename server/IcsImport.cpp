@@ -193,6 +193,15 @@ private:
                    icaltime_as_ical_string(icalproperty_get_datetime_with_component(recurrence, event));
         }
 
+        // Very long identities are remembered by their start and a hash.
+        if (key.size() > 512) {
+            uint64_t hash = 1469598103934665603ull;
+            for (unsigned char c : key) hash = (hash ^ c) * 1099511628211ull;
+            char tail[32];
+            std::snprintf(tail, sizeof tail, " #%016llx", static_cast<unsigned long long>(hash));
+            key = key.substr(0, 256) + tail;
+        }
+
         std::vector<icaltimetype> starts;
         icalproperty* rule = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
         bool recurring = rule && !icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
