@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build ccache g++ clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
     googletest libbenchmark-dev libsqlite3-dev sqlite3 postgresql libpq-dev
+    libical-dev zlib1g-dev python3-icalendar
     wine64 fonts-wine fonts-ipafont locales
     xvfb xauth x11-utils xdotool xclip imagemagick
 )

@@ -102,22 +102,26 @@ void CalendarServer::InstallStopSignals() {
     ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-std::string CalendarServer::Listen() {
-    std::optional<IpAddress> address = IpAddress::Parse(options_.listenAddress);
-    if (!address) throw std::runtime_error("not an IP address: " + options_.listenAddress);
+namespace {
+
+// A listening socket on `host`:`port`; returns it with the "ADDR:PORT"
+// actually bound.
+UniqueFd BindListener(const std::string& host, int port, std::string& endpoint) {
+    std::optional<IpAddress> address = IpAddress::Parse(host);
+    if (!address) throw std::runtime_error("not an IP address: " + host);
     sockaddr_storage storage{};
     socklen_t length = 0;
     int family = address->IsV4() ? AF_INET : AF_INET6;
     if (address->IsV4()) {
         auto& v4 = reinterpret_cast<sockaddr_in&>(storage);
         v4.sin_family = AF_INET;
-        v4.sin_port = htons(static_cast<uint16_t>(options_.port));
+        v4.sin_port = htons(static_cast<uint16_t>(port));
         std::memcpy(&v4.sin_addr, address->Bytes().data() + 12, 4);
         length = sizeof v4;
     } else {
         auto& v6 = reinterpret_cast<sockaddr_in6&>(storage);
         v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(static_cast<uint16_t>(options_.port));
+        v6.sin6_port = htons(static_cast<uint16_t>(port));
         std::memcpy(&v6.sin6_addr, address->Bytes().data(), 16);
         length = sizeof v6;
     }
@@ -126,17 +130,45 @@ std::string CalendarServer::Listen() {
     int on = 1;
     ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (::bind(socket.Get(), reinterpret_cast<sockaddr*>(&storage), length) != 0) {
-        throw std::runtime_error("bind " + options_.listenAddress + ":" + std::to_string(options_.port) + ": " +
-                                 std::strerror(errno));
+        throw std::runtime_error("bind " + host + ":" + std::to_string(port) + ": " + std::strerror(errno));
     }
     if (::listen(socket.Get(), SOMAXCONN) != 0) throw std::runtime_error(std::string("listen: ") + std::strerror(errno));
     sockaddr_storage bound{};
     socklen_t boundLength = sizeof bound;
     ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&bound), &boundLength);
-    int port = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(bound).sin_port
-                                                : reinterpret_cast<sockaddr_in6&>(bound).sin6_port);
-    listener_ = std::move(socket);
-    return address->ToString() + ":" + std::to_string(port);
+    int boundPort = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(bound).sin_port
+                                                     : reinterpret_cast<sockaddr_in6&>(bound).sin6_port);
+    endpoint = address->ToString() + ":" + std::to_string(boundPort);
+    return socket;
+}
+
+// The HTTP status of an early refusal on the feed's port.
+int HttpStatusOf(std::string_view message) {
+    if (message == kRefusedMessage) return 403;
+    if (message == kTooLongMessage) return 431;
+    if (message == kTimeoutMessage) return 408;
+    if (message == kTruncatedMessage) return 400;
+    return 503;  // busy, busy address, stopping
+}
+
+}  // namespace
+
+std::string CalendarServer::Listen() {
+    std::string endpoint;
+    listener_ = BindListener(options_.listenAddress, options_.port, endpoint);
+    if (!options_.icsListen.empty()) {
+        size_t colon = options_.icsListen.rfind(':');
+        if (colon == std::string::npos) throw std::runtime_error("--ics-listen needs ADDR:PORT");
+        std::string host = options_.icsListen.substr(0, colon);
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+        char* end = nullptr;
+        long port = std::strtol(options_.icsListen.c_str() + colon + 1, &end, 10);
+        if (*end != '\0' || colon + 1 == options_.icsListen.size() || port < 0 || port > 65535) {
+            throw std::runtime_error("--ics-listen needs ADDR:PORT");
+        }
+        icsListener_ = BindListener(host, static_cast<int>(port), icsEndpoint_);
+    }
+    return endpoint;
 }
 
 void CalendarServer::Run() {
@@ -156,6 +188,8 @@ void CalendarServer::Run() {
         waits.push_back(pollfd{wakeRead_.Get(), POLLIN, 0});
         bool listening = listener_.Valid() && now >= acceptPausedUntil_;
         if (listening) waits.push_back(pollfd{listener_.Get(), POLLIN, 0});
+        bool listeningIcs = listening && icsListener_.Valid();
+        if (listeningIcs) waits.push_back(pollfd{icsListener_.Get(), POLLIN, 0});
         size_t firstReading = waits.size();
         Clock::time_point nextDeadline = now + std::chrono::seconds(1);
         for (const Reading& connection : reading_) {
@@ -207,7 +241,8 @@ void CalendarServer::Run() {
             for (size_t i = reading_.size(); i-- > 0;) {
                 if (waits[firstReading + i].revents != 0) ReadFrom(i, now);
             }
-            if (listening && waits[1].revents != 0) AcceptAll(now);
+            if (listening && waits[1].revents != 0) AcceptAll(listener_, false, now);
+            if (listeningIcs && waits[2].revents != 0) AcceptAll(icsListener_, true, now);
         }
         CollectFinished(now);
         ExpireDeadlines(now);
@@ -227,6 +262,7 @@ void CalendarServer::BeginStop(Clock::time_point now) {
     stopping_ = true;
     stopWork_ = true;
     listener_.Reset();
+    icsListener_.Reset();
     RequestLog::Note("stopping: no new connections, finishing the requests in flight");
     // Clients still sending get a short while to finish their line, and
     // those still taking a reply a short while to finish taking it.
@@ -236,11 +272,11 @@ void CalendarServer::BeginStop(Clock::time_point now) {
     for (Lingering& closing : lingering_) closing.deadline = std::min(closing.deadline, last);
 }
 
-void CalendarServer::AcceptAll(Clock::time_point now) {
+void CalendarServer::AcceptAll(const UniqueFd& listener, bool http, Clock::time_point now) {
     for (;;) {
         sockaddr_storage peer{};
         socklen_t peerLength = sizeof peer;
-        int fd = ::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
+        int fd = ::accept4(listener.Get(), reinterpret_cast<sockaddr*>(&peer), &peerLength,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -255,20 +291,20 @@ void CalendarServer::AcceptAll(Clock::time_point now) {
         IpAddress address = IpAddress::FromSockaddr(peer);
         std::string client = address.ToString();
         if (!options_.allowList.Allows(address)) {
-            RefuseEarly(std::move(socket), client, "-", kRefusedMessage, "refused(not-allowed)", now, now);
+            RefuseEarly(std::move(socket), client, "-", kRefusedMessage, "refused(not-allowed)", now, now, http);
             continue;
         }
         if (reading_.size() + inFlight_ + writing_.size() >= options_.maxConnections) {
-            RefuseEarly(std::move(socket), client, "-", kBusyMessage, "refused(busy)", now, now);
+            RefuseEarly(std::move(socket), client, "-", kBusyMessage, "refused(busy)", now, now, http);
             continue;
         }
         size_t& fromAddress = perAddress_[client];
         if (fromAddress >= options_.maxPerAddress) {
-            RefuseEarly(std::move(socket), client, "-", kAddressBusyMessage, "refused(busy-address)", now, now);
+            RefuseEarly(std::move(socket), client, "-", kAddressBusyMessage, "refused(busy-address)", now, now, http);
             continue;
         }
         ++fromAddress;
-        reading_.push_back(Reading{std::move(socket), client, std::string(), now, now + options_.requestTimeout});
+        reading_.push_back(Reading{std::move(socket), client, std::string(), now, now + options_.requestTimeout, http});
     }
 }
 
@@ -276,7 +312,8 @@ bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
     Reading& connection = reading_[index];
     char buffer[8192];
     // Read at most what the longest line with its line end needs.
-    size_t room = kMaxRequestLine + 2 - std::min(connection.received.size(), kMaxRequestLine + 2);
+    size_t most = connection.http ? kMaxHttpHead + 4 : kMaxRequestLine + 2;
+    size_t room = most - std::min(connection.received.size(), most);
     ssize_t n = ::recv(connection.socket.Get(), buffer, std::min(sizeof buffer, std::max<size_t>(room, 1)), 0);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
 
@@ -305,20 +342,24 @@ bool CalendarServer::ReadFrom(size_t index, Clock::time_point now) {
             // The client stopped sending mid-line but may still be reading.
             std::string kind = RequestKindForLog(gone.received);
             RefuseEarly(std::move(gone.socket), gone.client, kind, kTruncatedMessage, "error(truncated)",
-                        gone.started, now);
+                        gone.started, now, gone.http);
         }
         return false;
     }
     connection.received.append(buffer, static_cast<size_t>(n));
-    Frame frame = FindRequestLine(connection.received);
+    Frame frame = connection.http ? FindHttpHead(connection.received) : FindRequestLine(connection.received);
     if (frame.status == FrameStatus::NeedMore) return true;
     Reading done = frame.status == FrameStatus::TooLong ? end() : leave();
     if (frame.status == FrameStatus::TooLong) {
         RefuseEarly(std::move(done.socket), done.client, RequestKindForLog(done.received), kTooLongMessage,
-                    "error(line-too-long)", done.started, now);
+                    "error(line-too-long)", done.started, now, done.http);
         return false;
     }
     done.received.resize(frame.lineLength);
+    if (done.http) {
+        Dispatch(Job{std::move(done.socket), std::move(done.client), std::move(done.received), done.started, true});
+        return false;
+    }
     if (done.received == "HELLO RDZVP/0.0") {
         // The server check needs no database: answered here, it never
         // waits behind the workers' requests.
@@ -345,7 +386,7 @@ void CalendarServer::ExpireDeadlines(Clock::time_point now) {
         reading_.erase(reading_.begin() + static_cast<std::ptrdiff_t>(i));
         Release(late.client);
         RefuseEarly(std::move(late.socket), late.client, RequestKindForLog(late.received),
-                    stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now);
+                    stopping_ ? kStoppingMessage : kTimeoutMessage, "error(timeout)", late.started, now, late.http);
     }
     for (size_t i = writing_.size(); i-- > 0;) {
         Writing& writing = writing_[i];
@@ -387,8 +428,8 @@ void CalendarServer::Reset(UniqueFd socket) {
 
 void CalendarServer::RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind,
                                  std::string_view message, std::string_view result, Clock::time_point started,
-                                 Clock::time_point now) {
-    std::string reply = ErrorReply(message);
+                                 Clock::time_point now, bool http) {
+    std::string reply = http ? HttpErrorResponse(HttpStatusOf(message), message) : ErrorReply(message);
     // The reply is small and the socket's buffer empty: one send takes it.
     ssize_t n = ::send(socket.Get(), reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     RequestLog::Write(client, kind, n > 0 ? static_cast<size_t>(n) : 0, now - started, result);
@@ -497,6 +538,8 @@ void CalendarServer::WorkerMain() {
     }
     std::unique_ptr<RequestHandler> handler =
         store ? std::make_unique<RequestHandler>(*store, cache_, replyMemory_) : nullptr;
+    std::unique_ptr<IcsFeed> feed =
+        store ? std::make_unique<IcsFeed>(*store, icsCache_, replyMemory_, options_.icsInfo) : nullptr;
     for (;;) {
         Job job;
         {
@@ -505,6 +548,10 @@ void CalendarServer::WorkerMain() {
             if (jobs_.empty()) return;  // stopping and nothing left
             job = std::move(jobs_.front());
             jobs_.pop_front();
+        }
+        if (!handler && job.http) {
+            HandOver(job, "HTTP", "error(no-database)", ReplyBytes(HttpErrorResponse(503, "no database")));
+            continue;
         }
         if (!handler) {
             HandOver(job, RequestKindForLog(job.line), "error(no-database)",
@@ -519,13 +566,15 @@ void CalendarServer::WorkerMain() {
         }
         HandledRequest handled;
         try {
-            handled = handler->Handle(job.line, job.client, Clock::now() + options_.queryTimeout, &stopWork_);
+            handled = job.http ? feed->Handle(job.line, Clock::now() + options_.queryTimeout, &stopWork_)
+                               : handler->Handle(job.line, job.client, Clock::now() + options_.queryTimeout, &stopWork_);
         } catch (const std::exception& error) {
             // Nothing may end the worker: the client still gets an answer.
             RequestLog::Note(std::string("request failed: ") + error.what());
-            handled.kind = RequestKindForLog(job.line);
+            handled.kind = job.http ? "HTTP" : RequestKindForLog(job.line);
             handled.result = "error(internal)";
-            handled.reply = ReplyBytes(ErrorReply("サーバー内部のエラーです。しばらくしてからやり直してください"));
+            handled.reply = ReplyBytes(job.http ? HttpErrorResponse(500, "internal error")
+                                                : ErrorReply("サーバー内部のエラーです。しばらくしてからやり直してください"));
         }
         HandOver(job, std::move(handled.kind), std::move(handled.result), std::move(handled.reply));
     }

@@ -8,6 +8,8 @@
 // client made no progress for the stall limit) is reset instead.
 #pragma once
 
+#include "server/IcsExport.h"
+#include "server/IcsFeed.h"
 #include "server/NetAddress.h"
 #include "server/ReplyBytes.h"
 #include "server/ReplyCache.h"
@@ -50,6 +52,10 @@ struct ServerOptions {
     // Memory that search replies (built per request) may take together
     // until they are sent; past it a search is told the server is busy.
     size_t replyMemoryBytes = size_t{96} << 20;
+    // "ADDR:PORT" where the calendar is also served as an iCalendar feed
+    // over HTTP (same allow-list and limits); empty: not served.
+    std::string icsListen;
+    IcsCalendarInfo icsInfo;
 };
 
 class CalendarServer {
@@ -62,6 +68,8 @@ public:
     // Binds and listens; returns the "ADDR:PORT" actually listened on.
     // Throws std::runtime_error when the address cannot be used.
     std::string Listen();
+    // The feed's "ADDR:PORT" after Listen (empty when not served).
+    const std::string& IcsEndpoint() const { return icsEndpoint_; }
 
     // Runs until SIGTERM or SIGINT (see InstallStopSignals), then stops
     // accepting, finishes the requests in flight and returns.
@@ -79,6 +87,7 @@ private:
         std::string received;
         Clock::time_point started;
         Clock::time_point deadline;
+        bool http = false;  // came in on the feed's listener
     };
     // A connection whose reply is wholly in the kernel: the sending side is
     // shut down, what the client still sends is discarded until it closes,
@@ -91,8 +100,9 @@ private:
     struct Job {
         UniqueFd socket;
         std::string client;
-        std::string line;
+        std::string line;  // or the HTTP request head
         Clock::time_point started;
+        bool http = false;
     };
     // An answered request whose reply the client has not taken in full yet.
     struct Writing {
@@ -108,7 +118,7 @@ private:
         Clock::time_point stallDeadline;  // moved on by every bit of progress
     };
 
-    void AcceptAll(Clock::time_point now);
+    void AcceptAll(const UniqueFd& listener, bool http, Clock::time_point now);
     // Reads what is there; returns false when the connection left `reading_`.
     bool ReadFrom(size_t index, Clock::time_point now);
     void ExpireDeadlines(Clock::time_point now);
@@ -128,7 +138,7 @@ private:
 
     // An error reply that ends the connection before any request ran.
     void RefuseEarly(UniqueFd socket, const std::string& client, std::string_view kind, std::string_view message,
-                     std::string_view result, Clock::time_point started, Clock::time_point now);
+                     std::string_view result, Clock::time_point started, Clock::time_point now, bool http = false);
     void StartLinger(UniqueFd socket, Clock::time_point now);
     // Gives up on a connection so that the client sees a failed receive
     // (a reset), never a close that looks like the end of a whole reply.
@@ -149,6 +159,9 @@ private:
     ReplyMemory replyMemory_;
     std::atomic<bool> stopWork_{false};
     UniqueFd listener_;
+    UniqueFd icsListener_;
+    std::string icsEndpoint_;
+    IcsFeedCache icsCache_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
     bool stopping_ = false;

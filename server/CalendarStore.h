@@ -39,6 +39,23 @@ struct HolidayRow {
     std::string name;
 };
 
+// One event of another calendar as it is imported: the schedules and
+// holidays made from it, and its identity there (UID and recurrence),
+// remembered so that the same event imported again adds nothing.
+struct ForeignEvent {
+    std::string key;
+    std::vector<ScheduleRow> schedules;
+    std::vector<HolidayRow> holidays;
+};
+
+struct ForeignImportTally {
+    int events = 0;  // events written
+    int schedules = 0;
+    int holidays = 0;
+    int known = 0;      // events imported before (or twice in one file): nothing written
+    int namedDays = 0;  // holidays for days that already have a name: left alone
+};
+
 // Everything a calendar holds, record for record, for moving it from one
 // engine to the other with its ids.
 struct CalendarContents {
@@ -112,6 +129,12 @@ public:
     // Names each holiday unless the day already has a name; returns the
     // number of days written.
     virtual int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) = 0;
+
+    // Writes the events not imported before, in one transaction, and
+    // remembers their keys. Throws (nothing written) when a schedule's genre
+    // does not exist.
+    virtual ForeignImportTally ImportForeignEvents(const std::vector<ForeignEvent>& events,
+                                                   const ChangeStamp& stamp) = 0;
 
     virtual int64_t CountSchedules() = 0;
     virtual int64_t CountCategories() = 0;

@@ -40,6 +40,10 @@ CREATE TABLE IF NOT EXISTS date_info (
     aux integer NOT NULL DEFAULT 1,
     entered bytea NOT NULL,
     host bytea NOT NULL);
+CREATE TABLE IF NOT EXISTS foreign_events (
+    key bytea PRIMARY KEY,
+    entered bytea NOT NULL,
+    host bytea NOT NULL);
 CREATE OR REPLACE FUNCTION calendar_data_changed() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
     UPDATE data_versions SET version = version + 1 WHERE data_set = TG_ARGV[0]::integer;
@@ -92,6 +96,8 @@ const char* const kStatements[][2] = {
      "INSERT INTO date_info (date, name, holiday, aux, entered, host) VALUES ($1, $2, 1, 1, $3, $4)"
      " ON CONFLICT (date) DO UPDATE SET name = excluded.name, holiday = 1,"
      " entered = excluded.entered, host = excluded.host WHERE length(date_info.name) = 0"},
+    {"foreign_event_known", "SELECT 1 FROM foreign_events WHERE key = $1"},
+    {"remember_foreign_event", "INSERT INTO foreign_events (key, entered, host) VALUES ($1, $2, $3)"},
     {"count_schedules", "SELECT COUNT(*) FROM schedules"},
     {"count_categories", "SELECT COUNT(*) FROM categories"},
     {"count_date_info", "SELECT COUNT(*) FROM date_info"},
@@ -315,6 +321,15 @@ int PostgresCalendarStore::FillHoliday(const HolidayRow& holiday, const ChangeSt
                                 .Run("fill_holiday", {PgParam::Int(holiday.date), PgParam::Bytes(holiday.name),
                                                       PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)})
                                 .Changed());
+}
+
+bool PostgresCalendarStore::ForeignEventKnown(const std::string& key) {
+    return connection_.Run("foreign_event_known", {PgParam::Bytes(key)}).Rows() > 0;
+}
+
+void PostgresCalendarStore::RememberForeignEvent(const std::string& key, const ChangeStamp& stamp) {
+    connection_.Run("remember_foreign_event",
+                    {PgParam::Bytes(key), PgParam::Bytes(stamp.entered), PgParam::Bytes(stamp.host)});
 }
 
 int64_t PostgresCalendarStore::Count(const char* statement) {

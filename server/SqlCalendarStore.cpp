@@ -5,6 +5,8 @@
 #include "server/ReplyFormat.h"
 #include "text/ShiftJis.h"
 
+#include <stdexcept>
+
 namespace {
 
 Failure NoSuchGenre(int32_t genreId) {
@@ -131,6 +133,45 @@ int SqlCalendarStore::FillHolidays(const std::vector<HolidayRow>& holidays, cons
     for (const HolidayRow& holiday : holidays) written += FillHoliday(holiday, stamp);
     transaction.Commit();
     return written;
+}
+
+ForeignImportTally SqlCalendarStore::ImportForeignEvents(const std::vector<ForeignEvent>& events,
+                                                         const ChangeStamp& stamp) {
+    WriteTransaction transaction(*this);
+    std::unordered_map<int32_t, bool> genreExists;
+    for (const ForeignEvent& event : events) {
+        for (const ScheduleRow& row : event.schedules) {
+            auto found = genreExists.find(row.genreId);
+            if (found != genreExists.end()) continue;
+            std::optional<int64_t> level = LevelOf(row.genreId);
+            if (!level || *level != LEVEL_GENRE) {
+                throw std::runtime_error("genre " + std::to_string(row.genreId) + " does not exist");
+            }
+            genreExists.emplace(row.genreId, true);
+        }
+    }
+    ForeignImportTally tally;
+    for (const ForeignEvent& event : events) {
+        if (ForeignEventKnown(event.key)) {
+            ++tally.known;
+            continue;
+        }
+        RememberForeignEvent(event.key, stamp);
+        ++tally.events;
+        for (const ScheduleRow& row : event.schedules) {
+            InsertSchedule(row.date, row.text, row.genreId, stamp);
+            ++tally.schedules;
+        }
+        for (const HolidayRow& holiday : event.holidays) {
+            if (FillHoliday(holiday, stamp) > 0) {
+                ++tally.holidays;
+            } else {
+                ++tally.namedDays;
+            }
+        }
+    }
+    transaction.Commit();
+    return tally;
 }
 
 void SqlCalendarStore::GenreNames::Add(int32_t id, int32_t parentId, std::string_view shortName) {

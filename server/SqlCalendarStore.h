@@ -28,6 +28,7 @@ public:
     // One insert a row, in one transaction.
     void ImportSchedules(const std::vector<ScheduleRow>& rows, const ChangeStamp& stamp) override;
     int FillHolidays(const std::vector<HolidayRow>& holidays, const ChangeStamp& stamp) final;
+    ForeignImportTally ImportForeignEvents(const std::vector<ForeignEvent>& events, const ChangeStamp& stamp) final;
 
 protected:
     // A genre's name as it is to be stored under its category: refused when
@@ -74,6 +75,9 @@ protected:
     virtual void UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) = 0;
     // Returns the number of days written (0 when the day has a name).
     virtual int FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) = 0;
+    // The keys of events imported from other calendars.
+    virtual bool ForeignEventKnown(const std::string& key) = 0;
+    virtual void RememberForeignEvent(const std::string& key, const ChangeStamp& stamp) = 0;
 
     // The short names of the categories and genres, joined into the
     // schedules' record lines in memory (they are few).

@@ -37,6 +37,10 @@ CREATE TABLE IF NOT EXISTS date_info (
     aux INTEGER NOT NULL DEFAULT 1,
     entered TEXT NOT NULL,
     host TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS foreign_events (
+    key BLOB PRIMARY KEY,
+    entered TEXT NOT NULL,
+    host TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS data_versions (
     data_set INTEGER PRIMARY KEY,
     version INTEGER NOT NULL);
@@ -88,6 +92,8 @@ struct SqliteCalendarStore::Statements {
                       " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = 1,"
                       " entered = excluded.entered, host = excluded.host"
                       " WHERE length(date_info.name) = 0"),
+          foreignEventKnown(db, "SELECT 1 FROM foreign_events WHERE key = ?1"),
+          rememberForeignEvent(db, "INSERT INTO foreign_events (key, entered, host) VALUES (?1, ?2, ?3)"),
           countSchedules(db, "SELECT COUNT(*) FROM schedules"),
           countCategories(db, "SELECT COUNT(*) FROM categories"),
           selectVersions(db, "SELECT data_set, version FROM data_versions") {}
@@ -108,6 +114,8 @@ struct SqliteCalendarStore::Statements {
     SqliteStatement deleteCategory;
     SqliteStatement upsertDateInfo;
     SqliteStatement fillHoliday;
+    SqliteStatement foreignEventKnown;
+    SqliteStatement rememberForeignEvent;
     SqliteStatement countSchedules;
     SqliteStatement countCategories;
     SqliteStatement selectVersions;
@@ -349,6 +357,17 @@ int SqliteCalendarStore::FillHoliday(const HolidayRow& holiday, const ChangeStam
     fill->BindInt(1, holiday.date).BindBytes(2, holiday.name).BindText(3, stamp.entered).BindText(4, stamp.host);
     fill->Run();
     return connection_.Changes();
+}
+
+bool SqliteCalendarStore::ForeignEventKnown(const std::string& key) {
+    StatementUse known(statements_->foreignEventKnown);
+    known->BindBytes(1, key);
+    return known->Step();
+}
+
+void SqliteCalendarStore::RememberForeignEvent(const std::string& key, const ChangeStamp& stamp) {
+    StatementUse remember(statements_->rememberForeignEvent);
+    remember->BindBytes(1, key).BindText(2, stamp.entered).BindText(3, stamp.host).Run();
 }
 
 int64_t SqliteCalendarStore::CountSchedules() {

@@ -59,6 +59,8 @@ private:
     void DeleteCategory(int32_t id) override;
     void UpsertDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) override;
     int FillHoliday(const HolidayRow& holiday, const ChangeStamp& stamp) override;
+    bool ForeignEventKnown(const std::string& key) override;
+    void RememberForeignEvent(const std::string& key, const ChangeStamp& stamp) override;
 
     // SQLite calls back while it works; a run-out budget interrupts it.
     static int OnProgress(void* store);

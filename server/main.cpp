@@ -5,10 +5,14 @@
 //                         [--threads N] [--max-connections N] [--max-per-address N]
 //                         [--request-timeout SECONDS] [--reply-timeout SECONDS]
 //                         [--query-timeout SECONDS] [--reply-memory MB]
+//                         [--ics-listen ADDR:PORT [--ics-name NAME] [--ics-refresh MINUTES]]
 //   calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
 //   calendar-server copy --from PATH --to PATH
+//   calendar-server export-ics --db PATH [FILTERS] > FILE.ics
+//   calendar-server import-ics --db PATH (--genre ID | --holidays [--genre ID]) [--from DATE] [--to DATE]
+//                              [--max-occurrences N] [--tz ZONE] FILE.ics
 //
 // PATH is a SQLite file or a PostgreSQL URI (postgresql://...).
 #include "protocol/WireFormat.h"
@@ -16,6 +20,8 @@
 #include "server/CalendarStore.h"
 #include "server/DateKey.h"
 #include "server/DemoData.h"
+#include "server/IcsExport.h"
+#include "server/IcsImport.h"
 #include "server/RequestLog.h"
 #include "server/RequestParser.h"
 
@@ -25,6 +31,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,10 +45,15 @@ const char* const kUsage =
     "                        [--threads N] [--max-connections N] [--max-per-address N]\n"
     "                        [--request-timeout SECONDS] [--reply-timeout SECONDS]\n"
     "                        [--query-timeout SECONDS] [--reply-memory MB]\n"
+    "                        [--ics-listen ADDR:PORT [--ics-name NAME] [--ics-refresh MINUTES]]\n"
     "  calendar-server add-category --db PATH [--raw] NAME [SHORT_NAME]\n"
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
     "  calendar-server demo --db PATH\n"
     "  calendar-server copy --from PATH --to PATH\n"
+    "  calendar-server export-ics --db PATH [--category ID]... [--genre ID]... [--text TEXT]...\n"
+    "                             [--from DATE] [--to DATE] [--no-days] [--name NAME] > FILE.ics\n"
+    "  calendar-server import-ics --db PATH (--genre ID | --holidays [--genre ID]) [--from DATE] [--to DATE]\n"
+    "                             [--max-occurrences N] [--tz ZONE] FILE.ics\n"
     "PATH is a SQLite file or a PostgreSQL URI (postgresql://user@host:port/database).\n";
 
 class UsageError : public std::runtime_error {
@@ -161,6 +174,10 @@ int Serve(Arguments& arguments) {
     options.queryTimeout = std::chrono::milliseconds(queryMillis);
     options.replyMemoryBytes =
         static_cast<size_t>(ParseNumber(arguments.Take("--reply-memory", "96"), 1, 65536, "--reply-memory")) << 20;
+    options.icsListen = arguments.Take("--ics-listen", "");
+    options.icsInfo.name = arguments.Take("--ics-name", options.icsInfo.name);
+    options.icsInfo.refreshMinutes =
+        static_cast<int>(ParseNumber(arguments.Take("--ics-refresh", "60"), 1, 10080, "--ics-refresh"));
     std::vector<std::string> allowed = arguments.TakeAll("--allow");
     if (!allowed.empty()) {
         options.allowList = AllowList();
@@ -181,6 +198,7 @@ int Serve(Arguments& arguments) {
     std::printf("listening on %s\n", endpoint.c_str());
     std::fflush(stdout);
     RequestLog::Note("listening on " + endpoint + ", database " + where);
+    if (!server.IcsEndpoint().empty()) RequestLog::Note("iCalendar feed on http://" + server.IcsEndpoint() + "/calendar.ics");
     server.Run();
     RequestLog::Note("stopped");
     return 0;
@@ -247,6 +265,57 @@ int CopyCommand(Arguments& arguments) {
     return 0;
 }
 
+// Filter options (--category, --genre, --text, --from, --to) into `filter`.
+void TakeIcsFilter(Arguments& arguments, IcsFilter& filter, const std::vector<const char*>& names) {
+    for (const char* name : names) {
+        for (const std::string& value : arguments.TakeAll(std::string("--") + name)) {
+            if (std::optional<std::string> error = filter.Add(name, value)) throw UsageError(*error);
+        }
+    }
+}
+
+int ExportIcsCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    IcsFilter filter;
+    TakeIcsFilter(arguments, filter, {"category", "genre", "text", "from", "to"});
+    filter.days = !arguments.TakeFlag("--no-days");
+    IcsCalendarInfo info;
+    info.name = arguments.Take("--name", info.name);
+    arguments.Rest(0, 0);
+    std::string text = BuildIcs(OpenCalendarStore(path)->Export(), filter, info);
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int ImportIcsCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    IcsImportOptions options;
+    options.genreId = static_cast<int32_t>(ParseNumber(arguments.Take("--genre", "0"), 0, INT32_MAX, "--genre"));
+    options.holidays = arguments.TakeFlag("--holidays");
+    if (options.genreId == 0 && !options.holidays) throw UsageError("import-ics needs --genre ID or --holidays");
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    int year = std::min(local.tm_year + 1900, kLastYear - 1);
+    IcsFilter range;  // this year and next unless told otherwise
+    range.from = year * 10000 + 101;
+    range.to = (year + 1) * 10000 + 1231;
+    TakeIcsFilter(arguments, range, {"from", "to"});
+    options.from = range.from;
+    options.to = range.to;
+    options.maxOccurrences = static_cast<size_t>(
+        ParseNumber(arguments.Take("--max-occurrences", "1000"), 1, 100000, "--max-occurrences"));
+    options.zone = arguments.Take("--tz", "");
+    std::string file = arguments.Rest(1, 1)[0];
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw std::runtime_error("cannot read " + file);
+    IcsImportPlan plan = PlanIcsImport(text.str(), options);
+    ForeignImportTally tally = OpenCalendarStore(path)->ImportForeignEvents(plan.events, StampNow("localhost"));
+    std::fputs(DescribeIcsImport(plan, tally).c_str(), stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,6 +331,8 @@ int main(int argc, char** argv) {
         if (command == "holidays") return HolidaysCommand(arguments);
         if (command == "demo") return DemoCommand(arguments);
         if (command == "copy") return CopyCommand(arguments);
+        if (command == "export-ics") return ExportIcsCommand(arguments);
+        if (command == "import-ics") return ImportIcsCommand(arguments);
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

@@ -9,6 +9,9 @@
 //   HELLO from 8 concurrent clients
 //   HELLO latency while 8 clients loop on GET 1 of 100,000 schedules
 //   peak server memory with 200 clients asking for GET 1 and never reading
+//   the iCalendar feed: 200 subscribers polling an unchanged calendar (304)
+//   next to HELLO from 200 clients, and the whole feed of 100,000
+//   schedules next to GET 1 of the same data
 //
 // The first three run against both engines: a SQLite file, and a PostgreSQL
 // database on a private cluster the benchmark starts (as the tests do). The
@@ -120,11 +123,29 @@ struct Setup {
     std::unique_ptr<ServerProcess> postgresRead;     // 100,000 schedules
     std::unique_ptr<ServerProcess> postgresWriter;   // takes the SETs
     std::unique_ptr<BarePeer> peer;
+    std::unique_ptr<ServerProcess> feedServer;  // 100,000 schedules, with the feed
+    int feedPort = 0;
+    std::string feedTag;
+    size_t feedBytes = 0;
+    double feedBuildMs = 0;  // the first request: the feed built from the database
     int genreId = 0;
     size_t getReplyBytes = 0;
 };
 
 Setup* setup = nullptr;
+
+// A loopback port free at the moment.
+int FreePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
 
 std::string SeedDatabase(const std::string& path, int schedules, int& genreId) {
     std::unique_ptr<CalendarStore> opened = OpenCalendarStore(path);
@@ -177,6 +198,22 @@ void Initialize() {
         throw std::runtime_error("the engines' GET 1 replies differ");
     }
     setup->peer = std::make_unique<BarePeer>(getReply, "+OK RDZVP/0.0\r\n");
+
+    setup->feedPort = FreePort();
+    setup->feedServer = std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--threads", "4", "--max-per-address", "256", "--ics-listen",
+                                 "127.0.0.1:" + std::to_string(setup->feedPort)},
+        readPath);
+    auto building = std::chrono::steady_clock::now();
+    std::string feed = Exchange(setup->feedPort, "GET /calendar.ics HTTP/1.1\r\n\r\n");
+    setup->feedBuildMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - building).count();
+    size_t tagAt = feed.find("\r\nETag: ");
+    if (feed.compare(0, 15, "HTTP/1.1 200 OK") != 0 || tagAt == std::string::npos) {
+        throw std::runtime_error("the feed does not answer");
+    }
+    setup->feedTag = feed.substr(tagAt + 8, feed.find("\r\n", tagAt + 8) - tagAt - 8);
+    setup->feedBytes = feed.size();
 }
 
 // range(0): 1 = the calendar server on SQLite, 2 = on PostgreSQL, 0 = the
@@ -233,6 +270,43 @@ void HelloFromEightClients(benchmark::State& state) {
 }
 BENCHMARK(HelloFromEightClients)->Arg(1)->Arg(2)->Arg(0)->Threads(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// 200 subscribers at once against the server with the feed: range(0) 1 =
+// polls of the unchanged calendar with If-None-Match (each a 304), 0 =
+// HELLO on the calendar protocol, for reference.
+void PollsFrom200Subscribers(benchmark::State& state) {
+    const std::string poll =
+        "GET /calendar.ics HTTP/1.1\r\nHost: localhost\r\nIf-None-Match: " + setup->feedTag + "\r\n\r\n";
+    for (auto _ : state) {
+        if (state.range(0) == 1) {
+            if (Exchange(setup->feedPort, poll).compare(0, 12, "HTTP/1.1 304") != 0) state.SkipWithError("no 304");
+        } else if (!IsSuccessReply(Exchange(setup->feedServer->Port(), "HELLO RDZVP/0.0\r\n"))) {
+            state.SkipWithError("HELLO failed");
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(state.range(0) == 1 ? "304 polls" : "HELLO");
+}
+BENCHMARK(PollsFrom200Subscribers)->Arg(1)->Arg(0)->Threads(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The whole feed (the shared text, built once per data-set version), next
+// to GetAllSchedules/1 of the same 100,000 schedules; range(0) 1 = asked
+// for gzip, as subscribers' programs do, 0 = plain.
+void WholeFeed(benchmark::State& state) {
+    std::string get = "GET /calendar.ics HTTP/1.1\r\nHost: localhost\r\n";
+    if (state.range(0) == 1) get += "Accept-Encoding: gzip\r\n";
+    get += "\r\n";
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string response = Exchange(setup->feedPort, get);
+        if (response.compare(0, 15, "HTTP/1.1 200 OK") != 0) state.SkipWithError("no feed");
+        bytes += response.size();
+    }
+    state.counters["response_MB"] = static_cast<double>(bytes) / static_cast<double>(state.iterations()) / 1e6;
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    state.SetLabel(state.range(0) == 1 ? "gzip" : "plain");
+}
+BENCHMARK(WholeFeed)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The disk's own rate for what a durable SET needs at least: append a
 // small record to a file and fdatasync it.
 void RawAppendAndFdatasync(benchmark::State& state) {
@@ -260,6 +334,39 @@ double Percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
 }
+
+// The calendar protocol's clients while the feed is busy: 200 subscribers
+// poll (304) and 2 fetch the whole plain feed in loops; each iteration is
+// one HELLO on the protocol's port, timed.
+void HelloWhileSubscribersPoll(benchmark::State& state) {
+    std::atomic<bool> done{false};
+    std::atomic<int> polls{0};
+    std::vector<std::thread> subscribers;
+    const std::string poll = "GET /calendar.ics HTTP/1.1\r\nIf-None-Match: " + setup->feedTag + "\r\n\r\n";
+    for (int i = 0; i < 202; ++i) {
+        subscribers.emplace_back([&, i] {
+            std::string request = i < 200 ? poll : std::string("GET /calendar.ics HTTP/1.1\r\n\r\n");
+            while (!done) {
+                if (!Exchange(setup->feedPort, request).empty()) ++polls;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<double> millis;
+    for (auto _ : state) {
+        auto started = std::chrono::steady_clock::now();
+        std::string reply = Exchange(setup->feedServer->Port(), "HELLO RDZVP/0.0\r\n");
+        millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+        if (!IsSuccessReply(reply)) state.SkipWithError("HELLO failed");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    done = true;
+    for (std::thread& subscriber : subscribers) subscriber.join();
+    state.counters["hello_p50_ms"] = Percentile(millis, 0.50);
+    state.counters["hello_p99_ms"] = Percentile(millis, 0.99);
+    state.counters["feed_requests"] = polls.load();
+}
+BENCHMARK(HelloWhileSubscribersPoll)->Iterations(400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A cheap request while large ones are served: 8 clients loop on GET 1 of
 // 100,000 schedules; each iteration is one HELLO, timed.
@@ -432,6 +539,35 @@ void PrintRows(const RowReporter& r) {
                  Format("%.0f/s", four), Format("1 server process: %.0f/s", one), Format("%.2fx", four / one),
                  "- (writes take turns)");
     }
+    double polls = r.Counter("PollsFrom200Subscribers/1/", "items_per_second");
+    double hellos = r.Counter("PollsFrom200Subscribers/0/", "items_per_second");
+    if (polls > 0 && hellos > 0) {
+        PrintRow("server: iCalendar feed, 200 subscribers polling an unchanged calendar (304), SQLite",
+                 Format("%.0f/s", polls), Format("HELLO from 200 clients: %.0f/s", hellos),
+                 Format("%.2fx the HELLO rate", polls / hellos), Format("within 2x: %s", Met(polls * 2 >= hellos)));
+    }
+    if (setup->feedBuildMs > 0 && sqliteGet > 0) {
+        PrintRow("server: first whole feed after a change (read and built, plain), SQLite",
+                 Format("%.0f ms", setup->feedBuildMs), Format("GET 1 of the same: %.1f ms", sqliteGet),
+                 Format("%.0fx the time", setup->feedBuildMs / sqliteGet), "- (once per change)");
+    }
+    for (int gzip : {1, 0}) {
+        std::string name = "WholeFeed/" + std::to_string(gzip) + "/";
+        double feed = r.Milliseconds(name);
+        if (feed <= 0 || sqliteGet <= 0) continue;
+        PrintRow(Format("server: whole iCalendar feed of %d schedules, %s (%.1f MB), SQLite", kScheduleCount,
+                        gzip ? "gzip" : "plain", r.Counter(name, "response_MB")),
+                 Format("%.1f ms", feed), Format("GET 1 of the same: %.1f ms", sqliteGet),
+                 Format("%.2fx the time", feed / sqliteGet),
+                 gzip ? Format("within 3x: %s", Met(feed <= 3 * sqliteGet)) : std::string("-"));
+    }
+    double feedP99 = r.Counter("HelloWhileSubscribersPoll", "hello_p99_ms");
+    if (feedP99 > 0) {
+        PrintRow("server: HELLO while 200 subscribers poll and 2 fetch the whole feed, SQLite",
+                 Format("p50 %.1f ms, p99 %.1f ms", r.Counter("HelloWhileSubscribersPoll", "hello_p50_ms"), feedP99),
+                 Format("HELLO while 8 clients loop on GET 1: p99 %.1f ms", p99), "-",
+                 Format("p99 within 50 ms: %s", Met(feedP99 <= 50)));
+    }
     double peak = r.Counter("PeakMemoryWith200ClientsNotReading", "peak_MB");
     if (peak > 0) {
         PrintRow("server: peak memory, 200 clients ask for GET 1 and never read", Format("%.0f MB", peak),
@@ -454,6 +590,7 @@ int main(int argc, char** argv) {
     setup->writeServer->Stop();
     setup->postgresRead->Stop();
     setup->postgresWriter->Stop();
+    setup->feedServer->Stop();
     delete setup;
     std::string stop = std::string(RDZ_SOURCE_DIR) + "/scripts/postgres-test-cluster.sh stop " + BENCH_DATA_DIR +
                        "/postgres-cluster";
