@@ -9,9 +9,13 @@
 //   calendar-server holidays --db PATH FROM_YEAR TO_YEAR
 //   calendar-server demo --db PATH
 //   calendar-server copy --from PATH --to PATH
+//   calendar-server init --db PATH
+//   calendar-server backup --db PATH --to FILE
+//   calendar-server restore --from FILE --db PATH
 //
 // PATH is a SQLite file or a PostgreSQL URI (postgresql://...).
 #include "protocol/WireFormat.h"
+#include "server/Backup.h"
 #include "server/CalendarServer.h"
 #include "server/CalendarStore.h"
 #include "server/DateKey.h"
@@ -41,6 +45,9 @@ const char* const kUsage =
     "  calendar-server holidays --db PATH FROM_YEAR TO_YEAR\n"
     "  calendar-server demo --db PATH\n"
     "  calendar-server copy --from PATH --to PATH\n"
+    "  calendar-server init --db PATH                 (tables; holidays of this year and next if never used)\n"
+    "  calendar-server backup --db PATH --to FILE     (a consistent SQLite copy of a live calendar)\n"
+    "  calendar-server restore --from FILE --db PATH  (puts a backup back)\n"
     "PATH is a SQLite file or a PostgreSQL URI (postgresql://user@host:port/database).\n";
 
 class UsageError : public std::runtime_error {
@@ -247,6 +254,27 @@ int CopyCommand(Arguments& arguments) {
     return 0;
 }
 
+int InitCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    arguments.Rest(0, 0);
+    int written = PrepareNewCalendar(*OpenCalendarStore(path));
+    if (written < 0) std::printf("calendar in use: nothing changed\n");
+    else std::printf("new calendar: %d holidays written\n", written);
+    return 0;
+}
+
+// backup --db DB --to FILE, restore --from FILE --db DB.
+int BackupCommand(Arguments& arguments, bool restore) {
+    std::string database = RequireDatabase(arguments);
+    std::string file = arguments.Take(restore ? "--from" : "--to", "");
+    arguments.Rest(0, 0);
+    if (file.empty()) throw UsageError(restore ? "restore needs --from FILE" : "backup needs --to FILE");
+    CalendarCounts counts = restore ? RestoreCalendar(file, database) : BackupCalendar(database, file);
+    std::printf("%s %lld categories and genres, %lld schedules, %lld dates %s %s\n", restore ? "restored" : "backed up",
+                counts.categories, counts.schedules, counts.dates, restore ? "from" : "to", file.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,6 +290,8 @@ int main(int argc, char** argv) {
         if (command == "holidays") return HolidaysCommand(arguments);
         if (command == "demo") return DemoCommand(arguments);
         if (command == "copy") return CopyCommand(arguments);
+        if (command == "init") return InitCommand(arguments);
+        if (command == "backup" || command == "restore") return BackupCommand(arguments, command == "restore");
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;
