@@ -9,6 +9,7 @@ packages=(
     googletest libbenchmark-dev libsqlite3-dev sqlite3 postgresql libpq-dev
     wine64 fonts-wine fonts-ipafont locales
     xvfb xauth x11-utils xdotool xclip imagemagick
+    msitools lintian systemd
 )
 
 missing=()
