@@ -93,8 +93,8 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 cp "$deb" "$work/calendar-server.deb"
 apt-get install -y -qq "$work/calendar-server.deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "apt-get install"; exit 1; }
-check "the user exists" getent passwd calendar-server
-check "the group exists" getent group calendar-server
+check "the user exists" bash -c "getent passwd calendar-server >/dev/null"
+check "the group exists" bash -c "getent group calendar-server >/dev/null"
 check "the data folder belongs to the user" test "$(stat -c '%U:%G %a' /var/lib/calendar-server)" = "calendar-server:calendar-server 750"
 check "the backup folder exists" test -d /var/lib/calendar-server/backups
 check "the defaults are installed" test -f /etc/default/calendar-server
@@ -102,12 +102,12 @@ check "the defaults are installed" test -f /etc/default/calendar-server
 # The unit's command lines with the defaults, a free port instead of 54321.
 command_of() { sed -n "s/^$1=//p" /lib/systemd/system/calendar-server.service; }
 start_pre=$(command_of ExecStartPre) start=$(command_of ExecStart)
-as_service() {
-    runuser -u calendar-server -- env -i PATH=/usr/bin:/bin bash -c \
-        'set -a; . /etc/default/calendar-server; CALENDAR_PORT=0; set +a; eval "exec $1"' _ "$1"
-}
-check "ExecStartPre prepares the new calendar" as_service "$start_pre"
-as_service "$start" >"$work/serve.out" 2>"$work/serve.log" &
+# Each step replaces the one before (exec), so the server's pid is $!.
+as_service=(setpriv --reuid=calendar-server --regid=calendar-server --init-groups
+    env -i PATH=/usr/bin:/bin bash -c
+    'set -a; . /etc/default/calendar-server; CALENDAR_PORT=0; set +a; eval "exec $1"' _)
+check "ExecStartPre prepares the new calendar" "${as_service[@]}" "$start_pre"
+"${as_service[@]}" "$start" >"$work/serve.out" 2>"$work/serve.log" &
 server_pid=$!
 for _ in $(seq 100); do grep -q '^listening on' "$work/serve.out" 2>/dev/null && break; sleep 0.1; done
 port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/serve.out")
@@ -123,6 +123,7 @@ if [ -n "$port" ]; then
     holidays=$(exchange 'GET RDZVP/0.0 3 ' | sed -n 's/^+OK RDZVP\/0.0 //p')
     check "GET 3 gives this year's and next year's holidays (${holidays:-none})" test "${holidays:-0}" -gt 20
 fi
+check "the server runs as the service's user" test "$(stat -c %U "/proc/$server_pid")" = calendar-server
 kill -TERM "$server_pid"
 wait "$server_pid" && status=0 || status=$?
 server_pid=
@@ -133,7 +134,7 @@ check "the calendar belongs to the user" test "$(stat -c %U /var/lib/calendar-se
 apt-get remove -y -qq calendar-server >"$work/remove.log" 2>&1 || fail "apt-get remove"
 check "remove takes the binary" test ! -e /usr/bin/calendar-server
 check "remove keeps the calendar" test -f /var/lib/calendar-server/calendar.db
-check "remove keeps the user" getent passwd calendar-server
+check "remove keeps the user" bash -c "getent passwd calendar-server >/dev/null"
 dpkg --purge calendar-server >"$work/purge.log" 2>&1 || fail "dpkg --purge"
 check "purge takes the defaults" test ! -e /etc/default/calendar-server
 check "purge takes the data folder" test ! -e /var/lib/calendar-server
