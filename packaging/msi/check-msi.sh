@@ -16,7 +16,10 @@ for expected in 'ProductName	Mimosa Techo' 'ProductVersion	1.1.4' 'Manufacturer	
     grep -qxF "$expected" <<<"$properties" || fail "property missing: $expected"
 done
 grep -q '^SecureCustomProperties	.*SERVERADDRESS;PORTNO;STARTWITHWINDOWS' <<<"$properties" || fail "properties not secure"
-msiinfo suminfo "$msi" | grep -q "^Template: $arch;" || fail "not an $arch package"
+# The platform as Windows Installer names it: Intel for x86.
+platform=$arch
+[ "$arch" = x86 ] && platform=Intel
+msiinfo suminfo "$msi" | grep -q "^Template: $platform;" || fail "not an $arch package"
 msiinfo export "$msi" File | grep -q 'RendezClient.exe' || fail "no client file"
 msiinfo export "$msi" Upgrade | grep -q '{8DDC3EEC-7A67-45E6-8D67-3359E8F3C621}' || fail "no major upgrade"
 registry=$(msiinfo export "$msi" Registry | tr -d '\r')
