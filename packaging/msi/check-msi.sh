@@ -19,9 +19,11 @@ grep -q '^SecureCustomProperties	.*SERVERADDRESS;PORTNO;STARTWITHWINDOWS' <<<"$p
 # The platform as Windows Installer names it: Intel for x86.
 platform=$arch
 [ "$arch" = x86 ] && platform=Intel
-msiinfo suminfo "$msi" | grep -q "^Template: $platform;" || fail "not an $arch package"
-msiinfo export "$msi" File | grep -q 'RendezClient.exe' || fail "no client file"
-msiinfo export "$msi" Upgrade | grep -q '{8DDC3EEC-7A67-45E6-8D67-3359E8F3C621}' || fail "no major upgrade"
+# Whole outputs first: grep -q on a pipe would end the writer early.
+table() { msiinfo export "$msi" "$1" | tr -d '\r'; }
+grep -q "^Template: $platform;" <<<"$(msiinfo suminfo "$msi")" || fail "not an $arch package"
+grep -q 'RendezClient.exe' <<<"$(table File)" || fail "no client file"
+grep -q '{8DDC3EEC-7A67-45E6-8D67-3359E8F3C621}' <<<"$(table Upgrade)" || fail "no major upgrade"
 registry=$(msiinfo export "$msi" Registry | tr -d '\r')
 grep -qP '^\S+\t2\tSoftware\\Sorano\\Mimosa\tszAddress\t\[SERVERADDRESS\]\t' <<<"$registry" || fail "no machine address"
 grep -qP '^\S+\t2\tSoftware\\Sorano\\Mimosa\tdwPortNo\t#\[PORTNO\]\t' <<<"$registry" || fail "no machine port"
@@ -29,6 +31,6 @@ grep -qP '^UserSettingsTree\t1\tSoftware\\Sorano\\Mimosa\t\*\t' <<<"$registry" |
 shortcuts=$(msiinfo export "$msi" Shortcut)
 grep -q '^MenuShortcut	ProgramMenuFolder	Mimosa Techo.lnk' <<<"$shortcuts" || fail "no Start-menu shortcut"
 grep -q '^StartupShortcut	StartupFolder	Mimosa Techo.lnk' <<<"$shortcuts" || fail "no Startup shortcut"
-msiinfo export "$msi" Feature | grep -qP '^StartWithWindows\t.*\t1000\t' || fail "start with Windows is not optional"
-msiinfo export "$msi" Condition | grep -q 'StartWithWindows	1	STARTWITHWINDOWS="1"' || fail "no feature condition"
+grep -qP '^StartWithWindows\t.*\t1000\t' <<<"$(table Feature)" || fail "start with Windows is not optional"
+grep -q 'StartWithWindows	1	STARTWITHWINDOWS="1"' <<<"$(table Condition)" || fail "no feature condition"
 echo "checked $msi"
