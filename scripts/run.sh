@@ -85,16 +85,20 @@ if [ "$RDZ_RUN_INSIDE" = window ]; then
     exit 0
 fi
 
-# No display: wait until the frame is shown, then until two screenshots in a
-# row are the same (the frame has finished drawing), and keep the last one.
-"$RDZ_WINE" "$client" </dev/null >"$run/client.out" 2>&1 &
+# No display: the client runs in a Wine virtual desktop the size of the
+# private screen, so its frame is drawn with its title bar and borders as a
+# person would see it. Wait until its first load has reached the server (GET 3
+# ends the load; the frame comes up right after), then until two screenshots
+# in a row are the same (the frame has finished drawing), and keep the last one.
+"$RDZ_WINE" explorer /desktop=Rendez,1280x1024 "$client" </dev/null >"$run/client.out" 2>&1 &
 client_pid=$!
 deadline=$((SECONDS + 120))
-until xdotool search --onlyvisible --name '1\.1\.4' >/dev/null 2>&1; do
-    kill -0 "$client_pid" 2>/dev/null || { echo "run.sh: the client ended before its window came up" >&2; exit 1; }
-    [ $SECONDS -lt $deadline ] || { echo "run.sh: the client's window did not come up" >&2; exit 1; }
+until grep -q ' GET 3 .* ok$' "$run/server.log"; do
+    kill -0 "$client_pid" 2>/dev/null || { echo "run.sh: the client ended before its first load" >&2; exit 1; }
+    [ $SECONDS -lt $deadline ] || { echo "run.sh: the client's first load did not reach the server" >&2; exit 1; }
     sleep 0.2
 done
+sleep 1
 # Screens are compared as PPM, which carries no time stamps.
 shot=$run/screenshot.png
 current=$run/screen-now.ppm previous=$run/screen-before.ppm

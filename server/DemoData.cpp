@@ -32,7 +32,20 @@ DemoGenre Genre(const char* name, const char* shortName, const char* const (&tex
     return DemoGenre{name, shortName, texts, N};
 }
 
+int CurrentYear() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_year + 1900;
+}
+
 }  // namespace
+
+int PrepareNewCalendar(CalendarStore& store) {
+    if (store.Version() != StoreVersion{}) return -1;
+    int year = CurrentYear();
+    return FillHolidayYears(store, year, std::min(year + 1, kLastYear));
+}
 
 int FillHolidayYears(CalendarStore& store, int fromYear, int toYear) {
     std::vector<HolidayRow> rows;

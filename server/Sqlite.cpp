@@ -2,8 +2,9 @@
 
 #include <sqlite3.h>
 
-SqliteConnection::SqliteConnection(const std::string& path, bool create) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+SqliteConnection::SqliteConnection(const std::string& path, bool create, bool readOnly) {
+    int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
+                (create && !readOnly ? SQLITE_OPEN_CREATE : 0);
     int code = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (code != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);

@@ -22,8 +22,9 @@ private:
 
 class SqliteConnection {
 public:
-    // Opens (creating when asked) the database file.
-    SqliteConnection(const std::string& path, bool create);
+    // Opens (creating when asked) the database file; a read-only
+    // connection never changes the file.
+    SqliteConnection(const std::string& path, bool create, bool readOnly = false);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

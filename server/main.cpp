@@ -13,9 +13,13 @@
 //   calendar-server export-ics --db PATH [FILTERS] > FILE.ics
 //   calendar-server import-ics --db PATH (--genre ID | --holidays [--genre ID]) [--from DATE] [--to DATE]
 //                              [--max-occurrences N] [--tz ZONE] FILE.ics
+//   calendar-server init --db PATH
+//   calendar-server backup --db PATH --to FILE
+//   calendar-server restore --from FILE --db PATH
 //
 // PATH is a SQLite file or a PostgreSQL URI (postgresql://...).
 #include "protocol/WireFormat.h"
+#include "server/Backup.h"
 #include "server/CalendarServer.h"
 #include "server/CalendarStore.h"
 #include "server/DateKey.h"
@@ -54,6 +58,9 @@ const char* const kUsage =
     "                             [--from DATE] [--to DATE] [--no-days] [--name NAME] > FILE.ics\n"
     "  calendar-server import-ics --db PATH (--genre ID | --holidays [--genre ID]) [--from DATE] [--to DATE]\n"
     "                             [--max-occurrences N] [--tz ZONE] FILE.ics\n"
+    "  calendar-server init --db PATH                 (tables; holidays of this year and next if never used)\n"
+    "  calendar-server backup --db PATH --to FILE     (a consistent SQLite copy of a live calendar)\n"
+    "  calendar-server restore --from FILE --db PATH  (puts a backup back)\n"
     "PATH is a SQLite file or a PostgreSQL URI (postgresql://user@host:port/database).\n";
 
 class UsageError : public std::runtime_error {
@@ -316,6 +323,27 @@ int ImportIcsCommand(Arguments& arguments) {
     return 0;
 }
 
+int InitCommand(Arguments& arguments) {
+    std::string path = RequireDatabase(arguments);
+    arguments.Rest(0, 0);
+    int written = PrepareNewCalendar(*OpenCalendarStore(path));
+    if (written < 0) std::printf("calendar in use: nothing changed\n");
+    else std::printf("new calendar: %d holidays written\n", written);
+    return 0;
+}
+
+// backup --db DB --to FILE, restore --from FILE --db DB.
+int BackupCommand(Arguments& arguments, bool restore) {
+    std::string database = RequireDatabase(arguments);
+    std::string file = arguments.Take(restore ? "--from" : "--to", "");
+    arguments.Rest(0, 0);
+    if (file.empty()) throw UsageError(restore ? "restore needs --from FILE" : "backup needs --to FILE");
+    CalendarCounts counts = restore ? RestoreCalendar(file, database) : BackupCalendar(database, file);
+    std::printf("%s %lld categories and genres, %lld schedules, %lld dates %s %s\n", restore ? "restored" : "backed up",
+                counts.categories, counts.schedules, counts.dates, restore ? "from" : "to", file.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -333,6 +361,8 @@ int main(int argc, char** argv) {
         if (command == "copy") return CopyCommand(arguments);
         if (command == "export-ics") return ExportIcsCommand(arguments);
         if (command == "import-ics") return ImportIcsCommand(arguments);
+        if (command == "init") return InitCommand(arguments);
+        if (command == "backup" || command == "restore") return BackupCommand(arguments, command == "restore");
         if (command == "--help" || command == "-h" || command == "help") {
             std::fputs(kUsage, stdout);
             return 0;

@@ -14,11 +14,23 @@ LONG ReadPlacement(const RegKey& key, const char* name) {
 }  // namespace
 
 bool Settings::Load() {
+    // The machine's defaults first: a key that is absent is not created.
+    RegKey machine;
+    machine.OpenKey(HKEY_LOCAL_MACHINE, kRegistryPath, KEY_READ);
+    std::string address = machine.ReadString("szAddress", kDefaultAddress);
+    DWORD port = machine.ReadDword("dwPortNo", kDefaultPort);
+    if (port == 0 || port > 65535) port = kDefaultPort;  // an installer typo never yields an unusable port
+    machine.Close();
+
     RegKey key;
     // A failure leaves the key closed: every read below then yields its default.
     key.CreateKey(HKEY_CURRENT_USER, kRegistryPath, KEY_READ);
-    szAddress = key.ReadString("szAddress", kDefaultAddress);
-    dwPortNo = key.ReadDword("dwPortNo", kDefaultPort);
+    szAddress = key.ReadString("szAddress", address);
+    dwPortNo = key.ReadDword("dwPortNo", port);
+    addressFromMachine_ = address != kDefaultAddress && szAddress == address && key.ReadString("szAddress", "").empty();
+    machineAddress_ = address;
+    portFromMachine_ = port != kDefaultPort && dwPortNo == port && key.ReadDword("dwPortNo", 0) == 0;
+    machinePort_ = port;
     dwParam1 = key.ReadDword("dwParam1", kDefaultParam1);
     dwWindowTop = ReadPlacement(key, "dwWindowTop");
     dwWindowLeft = ReadPlacement(key, "dwWindowLeft");
@@ -31,8 +43,8 @@ bool Settings::Load() {
 bool Settings::Save() const {
     RegKey key;
     key.CreateKey(HKEY_CURRENT_USER, kRegistryPath, KEY_WRITE);
-    key.WriteString("szAddress", szAddress);
-    key.WriteDword("dwPortNo", dwPortNo);
+    if (!(addressFromMachine_ && szAddress == machineAddress_)) key.WriteString("szAddress", szAddress);
+    if (!(portFromMachine_ && dwPortNo == machinePort_)) key.WriteDword("dwPortNo", dwPortNo);
     key.WriteDword("dwParam1", dwParam1);
     key.WriteDword("dwWindowTop", static_cast<DWORD>(dwWindowTop));
     key.WriteDword("dwWindowLeft", static_cast<DWORD>(dwWindowLeft));

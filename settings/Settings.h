@@ -1,6 +1,8 @@
 // The client's persisted settings: where the calendar server is, the option
 // bits, the main window's placement and the category tree's item states, all
-// under one key of the per-user registry.
+// under one key of the per-user registry. The server's address and port may
+// also come from the same key under HKEY_LOCAL_MACHINE (written by the
+// installer for every user of the machine); a user's own value wins.
 #pragma once
 
 #include <windows.h>
@@ -65,4 +67,13 @@ public:
     // Keyed by id. The tree's lookups may create keys without an entry; they
     // count as no state and are not saved.
     std::map<int32_t, std::unique_ptr<CategoryState>> categoryStates;
+
+private:
+    // The machine-wide value a field was loaded from, when the user had no
+    // value of their own: Save leaves such a field out while it still holds
+    // that value, so the user keeps following the machine's setting.
+    bool addressFromMachine_ = false;
+    std::string machineAddress_;
+    bool portFromMachine_ = false;
+    DWORD machinePort_ = 0;
 };

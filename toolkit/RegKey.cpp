@@ -14,6 +14,13 @@ LONG RegKey::CreateKey(HKEY parent, const char* subKey, REGSAM access) {
     return CreateKey(parent, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, nullptr);
 }
 
+LONG RegKey::OpenKey(HKEY parent, const char* subKey, REGSAM access) {
+    Close();
+    LONG result = RegOpenKeyExA(parent, subKey, 0, access, &key_);
+    if (result != ERROR_SUCCESS) key_ = nullptr;
+    return result;
+}
+
 LONG RegKey::Close() {
     if (!key_) return ERROR_SUCCESS;
     LONG result = RegCloseKey(key_);

@@ -68,6 +68,9 @@ public:
                    SECURITY_ATTRIBUTES* security, DWORD* disposition);
     // Opens (creating if missing) with the common defaults.
     LONG CreateKey(HKEY parent, const char* subKey, REGSAM access);
+    // RegOpenKeyExA: an existing key only, never created (for keys the user
+    // may read but not write, such as the machine's).
+    LONG OpenKey(HKEY parent, const char* subKey, REGSAM access);
     LONG Close();
 
     LONG QueryValue(const char* name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size) const;

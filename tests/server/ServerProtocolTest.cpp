@@ -7,8 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -475,3 +481,141 @@ TEST(CalendarServerCommands, HolidaysAndDemoFillADatabase) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ServedCalendar {
+    std::multiset<std::string> texts;
+    std::set<int> genres;
+    std::set<int> genresOfSchedules;
+    size_t dates = 0;
+};
+
+ServedCalendar ReadCalendar(int port) {
+    ServedCalendar calendar;
+    for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(1, "")))) {
+        ScheduleRecord record;
+        ParseScheduleRecord(line, record);
+        calendar.texts.insert(std::string(FieldText(record.text)));
+        calendar.genresOfSchedules.insert(record.genreId);
+    }
+    for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(2, "")))) {
+        CategoryRecord record;
+        ParseCategoryRecord(line, record);
+        if (record.level == LEVEL_GENRE) calendar.genres.insert(record.id);
+    }
+    calendar.dates = RecordLines(Exchange(port, BuildGetLine(3, ""))).size();
+    return calendar;
+}
+
+}  // namespace
+
+// A new calendar gets its holidays once; a backup taken while clients add
+// schedules under genres that keep being added holds every schedule
+// acknowledged before it began, each under a genre it holds, and the server
+// answers throughout; the backup restores into an empty database and, on
+// SQLite, over the live one while its server runs.
+TEST(CalendarServerCommands, InitThenBackupWhileClientsWriteAndRestore) {
+    TempDir folder, restoredFolder, emptyFolder;
+    std::string database = FreshDatabase(folder);
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"init", "--db", database}, &output), 0);
+    EXPECT_NE(output.find("new calendar"), std::string::npos) << output;
+    ASSERT_EQ(RunServerCommand({"init", "--db", database}, &output), 0);
+    EXPECT_NE(output.find("nothing changed"), std::string::npos) << output;
+    ASSERT_EQ(RunServerCommand({"add-category", "--db", database, "Work"}, &output), 0);
+    int category = std::atoi(output.c_str());
+
+    ServerProcess server({"--threads", "4"}, database);
+    const int port = server.Port();
+    std::atomic<int> genre{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0};
+    std::mutex lock;
+    std::vector<std::string> acknowledged;
+
+    auto addGenre = [&](int n) {
+        std::string name = "g" + std::to_string(n);
+        if (!IsSuccessReply(Exchange(port, GenreSetLine(OP_ADD, 0, LEVEL_GENRE, category, name, name)))) ++failures;
+        int newest = 0;
+        for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(2, "")))) {
+            newest = std::max(newest, RecordFields(line).Int(1));
+        }
+        genre = newest;
+    };
+    addGenre(0);
+    std::vector<std::thread> clients;
+    for (int writer = 0; writer < 3; ++writer) {
+        clients.emplace_back([&, writer] {
+            for (int n = 0; !stop; ++n) {
+                std::string text = "w" + std::to_string(writer) + "-" + std::to_string(n);
+                if (!IsSuccessReply(Exchange(port, ScheduleSetLine(OP_ADD, 20070101 + n % 28, 0, text, genre)))) {
+                    ++failures;
+                    continue;
+                }
+                std::lock_guard<std::mutex> guard(lock);
+                acknowledged.push_back(text);
+            }
+        });
+    }
+    clients.emplace_back([&] {
+        for (int n = 1; !stop; ++n) addGenre(n);
+    });
+    auto acknowledgedCount = [&] {
+        std::lock_guard<std::mutex> guard(lock);
+        return acknowledged.size();
+    };
+    while (acknowledgedCount() < 150) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    std::vector<std::string> beforeBackup;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        beforeBackup = acknowledged;
+    }
+    std::string backup = folder.Path() + "/nightly.db";
+    int hellosDuringBackup = 0;
+    std::thread backupRun([&] {
+        std::string result;
+        EXPECT_EQ(RunServerCommand({"backup", "--db", database, "--to", backup}, &result), 0) << result;
+        stop = true;
+    });
+    while (!stop) {
+        EXPECT_TRUE(IsSuccessReply(Exchange(port, kHello)));
+        ++hellosDuringBackup;
+    }
+    backupRun.join();
+    for (std::thread& client : clients) client.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(hellosDuringBackup, 0);
+    EXPECT_NE(RunServerCommand({"backup", "--db", database, "--to", database}), 0) << "never over the database itself";
+
+    std::string restored = FreshDatabase(restoredFolder);
+    ASSERT_EQ(RunServerCommand({"restore", "--from", backup, "--db", restored}, &output), 0) << output;
+    ServedCalendar copy;
+    {
+        ServerProcess check({}, restored);
+        copy = ReadCalendar(check.Port());
+    }
+    for (const std::string& text : beforeBackup) EXPECT_EQ(copy.texts.count(text), 1u) << text;
+    EXPECT_GE(copy.texts.size(), beforeBackup.size());
+    for (int id : copy.genresOfSchedules) EXPECT_EQ(copy.genres.count(id), 1u) << "schedule of genre " << id;
+    EXPECT_GT(copy.dates, 20u) << "the holidays came along";
+    std::string junk = folder.Path() + "/junk.db";
+    {
+        std::ofstream(junk) << "not a calendar";
+    }
+    EXPECT_NE(RunServerCommand({"restore", "--from", junk, "--db", FreshDatabase(emptyFolder)}), 0);
+
+    if (TestingOnPostgres()) {
+        EXPECT_NE(RunServerCommand({"restore", "--from", backup, "--db", restored}), 0) << "a database with data";
+    } else {
+        // Over the live file: the running server serves the backup's records at once.
+        std::string reply = Exchange(port, ScheduleSetLine(OP_ADD, 20070301, 0, "after the backup", genre));
+        ASSERT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
+        ASSERT_EQ(ReadCalendar(port).texts.count("after the backup"), 1u);
+        ASSERT_EQ(RunServerCommand({"restore", "--from", backup, "--db", database}, &output), 0) << output;
+        ServedCalendar live = ReadCalendar(port);
+        EXPECT_EQ(live.texts, copy.texts);
+        EXPECT_EQ(live.genres, copy.genres);
+    }
+}

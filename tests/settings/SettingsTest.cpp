@@ -38,10 +38,21 @@ std::string ReadRawString(const char* name) {
     return key.ReadString(name, "<absent>");
 }
 
+void RemoveMachineKey() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, Settings::kRegistryPath);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kParentPath);  // only when empty: nothing else of the maker's
+}
+
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveSettingsKey(); }
-    void TearDown() override { RemoveSettingsKey(); }
+    void SetUp() override {
+        RemoveSettingsKey();
+        RemoveMachineKey();
+    }
+    void TearDown() override {
+        RemoveSettingsKey();
+        RemoveMachineKey();
+    }
 };
 
 TEST_F(SettingsTest, FreshProfileGetsTheDefaultsAndTheKey) {
@@ -59,6 +70,46 @@ TEST_F(SettingsTest, FreshProfileGetsTheDefaultsAndTheKey) {
     EXPECT_TRUE(settings.categoryStates.empty());
     EXPECT_TRUE(settings.dwParam1 & P1_USE_TRAY);
     EXPECT_FALSE(settings.dwParam1 & P1_SHOW_CATEGORY_TREE);
+}
+
+// The installer's machine-wide server serves users without their own; a
+// user's value wins; a user who only follows the machine is not pinned to
+// its value by a save, and a nonsense machine port is not used.
+TEST_F(SettingsTest, MachineServerIsTheDefaultAndTheUsersOwnWins) {
+    {
+        RegKey machine;
+        ASSERT_EQ(machine.CreateKey(HKEY_LOCAL_MACHINE, Settings::kRegistryPath, KEY_WRITE), ERROR_SUCCESS);
+        machine.WriteString("szAddress", "calsrv.example");
+        machine.WriteDword("dwPortNo", 40000);
+    }
+    Settings settings;
+    settings.Load();
+    EXPECT_EQ(settings.szAddress, "calsrv.example");
+    EXPECT_EQ(settings.dwPortNo, 40000u);
+    settings.dwParam1 = P1_SHOW_TOOLBAR;
+    settings.Save();
+    EXPECT_EQ(ReadRawString("szAddress"), "<absent>") << "still follows the machine";
+    EXPECT_EQ(ReadRawString("dwParam1"), "\x02") << "everything else is saved";
+
+    settings.szAddress = "mine.example";
+    settings.Save();
+    WriteRaw("dwPortNo", REG_DWORD, "\x39\x30\0\0", 4);  // 12345
+    Settings reloaded;
+    reloaded.Load();
+    EXPECT_EQ(reloaded.szAddress, "mine.example");
+    EXPECT_EQ(reloaded.dwPortNo, 12345u);
+    EXPECT_EQ(reloaded.dwParam1, static_cast<DWORD>(P1_SHOW_TOOLBAR));
+
+    RemoveSettingsKey();
+    {
+        RegKey machine;
+        machine.CreateKey(HKEY_LOCAL_MACHINE, Settings::kRegistryPath, KEY_WRITE);
+        machine.WriteDword("dwPortNo", 70000);
+    }
+    Settings fresh;
+    fresh.Load();
+    EXPECT_EQ(fresh.dwPortNo, 54321u);
+    EXPECT_EQ(fresh.szAddress, "calsrv.example");
 }
 
 TEST_F(SettingsTest, NumbersLongerThanFourBytesTakeTheDefault) {
