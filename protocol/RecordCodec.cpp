@@ -1,6 +1,33 @@
 #include "protocol/Records.h"
 
+#include "protocol/BlockPool.h"
 #include "protocol/WireFormat.h"
+
+#include <new>
+
+namespace {
+
+// 4096 schedules to a slab, 2.2 MB. Made on first use and never destroyed,
+// so that records in objects destroyed late still have their pool.
+BlockPool& SchedulePool() {
+    static BlockPool* pool = new BlockPool(sizeof(ScheduleRecord), 4096);
+    return *pool;
+}
+
+}  // namespace
+
+void* ScheduleRecord::operator new(std::size_t size) {
+    if (size != sizeof(ScheduleRecord)) return ::operator new(size);
+    return SchedulePool().Allocate();
+}
+
+void ScheduleRecord::operator delete(void* record, std::size_t size) noexcept {
+    if (size != sizeof(ScheduleRecord)) {
+        ::operator delete(record);
+        return;
+    }
+    SchedulePool().Free(record);
+}
 
 // Field numbers follow the wire order of each data set; field 0 ("DATA") is
 // not used.
