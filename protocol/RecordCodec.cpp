@@ -7,10 +7,15 @@
 
 namespace {
 
-// 4096 schedules to a slab, 2.2 MB. Made on first use and never destroyed,
-// so that records in objects destroyed late still have their pool.
+// Slabs of about 2.3 MB. The heap hands blocks this large out as regions of
+// their own, rounded up to the 64 KB of the address space's granularity: a
+// slab with its heap header fills 36 such granules to within 600 bytes.
+constexpr size_t kSlabBytes = 36 * 65536 - 512;
+
+// Made on first use and never destroyed, so that records in objects
+// destroyed late still have their pool.
 BlockPool& SchedulePool() {
-    static BlockPool* pool = new BlockPool(sizeof(ScheduleRecord), 4096);
+    static BlockPool* pool = new BlockPool(sizeof(ScheduleRecord), kSlabBytes / sizeof(ScheduleRecord));
     return *pool;
 }
 
