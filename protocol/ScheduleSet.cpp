@@ -3,11 +3,18 @@
 #include <new>
 
 int ScheduleSet::Get(const std::string& condition) {
+    // The old index goes first and the new one is made once the old records
+    // are gone, so a reload's peak (both sets at once) holds no index; after
+    // a failure it is made again for the records kept.
+    DropIndex();
     int fetched = FetchRecords(DATASET_SCHEDULES, condition, kCaptionGetSchedules, records, &ParseScheduleRecord);
-    // Made once the old records are gone, so the reload's peak holds no
-    // second index; after a failure the old one still stands.
-    if (fetched) IndexByDate();
+    IndexByDate();
     return fetched;
+}
+
+void ScheduleSet::DropIndex() {
+    std::vector<uint32_t>().swap(byDate_);
+    indexed_ = false;
 }
 
 int ScheduleSet::Set(const ScheduleRecord& record) {

@@ -45,6 +45,7 @@ public:
     std::vector<std::unique_ptr<ScheduleRecord>> records;
 
 private:
+    void DropIndex();
     // Whether the index describes `records` as they are; if not, tries to
     // make it (false when there is no memory for it: passes then read every
     // record).
