@@ -13,7 +13,7 @@ int ScheduleSet::Get(const std::string& condition) {
 }
 
 void ScheduleSet::DropIndex() {
-    std::vector<uint32_t>().swap(byDate_);
+    std::vector<const ScheduleRecord*>().swap(byDate_);
     indexed_ = false;
 }
 
@@ -28,11 +28,11 @@ std::map<int32_t, int32_t> ScheduleSet::CountByGenre(int32_t fromDate, int32_t t
 }
 
 void ScheduleSet::IndexByDate() const {
-    std::vector<uint32_t>().swap(byDate_);
+    std::vector<const ScheduleRecord*>().swap(byDate_);
     indexed_ = false;
     indexedArray_ = records.data();
     indexedSize_ = records.size();
-    if (records.size() > UINT32_MAX) return;  // positions would not fit: passes read every record
+    if (records.size() > UINT32_MAX) return;  // positions would not fit the keys: passes read every record
     try {
         // One key per record, the date (sign bit flipped, so that unsigned
         // order is signed order) above the position: sorting the keys
@@ -44,10 +44,10 @@ void ScheduleSet::IndexByDate() const {
         }
         std::sort(keys.begin(), keys.end());
         byDate_.resize(keys.size());
-        for (size_t i = 0; i < keys.size(); ++i) byDate_[i] = static_cast<uint32_t>(keys[i]);
+        for (size_t i = 0; i < keys.size(); ++i) byDate_[i] = records[static_cast<uint32_t>(keys[i])].get();
         indexed_ = true;
     } catch (const std::bad_alloc&) {
-        std::vector<uint32_t>().swap(byDate_);  // the plain passes still give every answer
+        std::vector<const ScheduleRecord*>().swap(byDate_);  // the plain passes still give every answer
     }
 }
 

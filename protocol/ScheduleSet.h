@@ -8,6 +8,7 @@
 #include "protocol/Records.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -51,8 +52,10 @@ private:
     // record).
     bool IndexCurrent() const;
 
-    // Positions in `records`, ordered by (date, position).
-    mutable std::vector<uint32_t> byDate_;
+    static constexpr ptrdiff_t kPrefetchAhead = 8;
+
+    // The records, ordered by (date, position in `records`).
+    mutable std::vector<const ScheduleRecord*> byDate_;
     // The array and size of `records` that byDate_ describes.
     mutable const void* indexedArray_ = nullptr;
     mutable size_t indexedSize_ = 0;
@@ -69,9 +72,13 @@ void ScheduleSet::ForEachInDates(int32_t fromDate, int32_t toDate, Visitor&& vis
         return;
     }
     auto at = std::lower_bound(byDate_.begin(), byDate_.end(), fromDate,
-                               [this](uint32_t position, int32_t date) { return records[position]->date < date; });
-    for (; at != byDate_.end(); ++at) {
-        const ScheduleRecord& record = *records[*at];
+                               [](const ScheduleRecord* record, int32_t date) { return record->date < date; });
+    const auto end = byDate_.end();
+    for (; at != end; ++at) {
+        // The records of a range lie all over the store: ask for the ones a
+        // few steps ahead while this one is read.
+        if (end - at > kPrefetchAhead) __builtin_prefetch(at[kPrefetchAhead]);
+        const ScheduleRecord& record = **at;
         if (record.date > toDate) break;
         visit(record);
     }
