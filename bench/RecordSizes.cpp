@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-// One schedule in the set: the record on the heap plus the owning pointer
+// One schedule in the set: the record in the pool's slab plus the owning pointer
 // in the set's array.
 static_assert(sizeof(ScheduleRecord) == 552, "README's per-schedule memory assumes 552-byte records");
 #if defined(_WIN64)

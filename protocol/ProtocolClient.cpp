@@ -65,20 +65,19 @@ int ProtocolClient::Connect() {
     return 1;
 }
 
-ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* failureCaption) {
-    ExchangeResult result;
+bool ProtocolClient::Transfer(const std::string& line, const char* caption, const PieceTaker& take) {
     if (!Connect()) {
         socket_->Close();
-        return result;
+        return false;
     }
     socket_->SendText(line, 0);
     try {
-        result.reply = socket_->ReceiveAll();
+        socket_->ReceiveEach(take);
     } catch (const std::bad_alloc&) {
-        // A reply too large for the memory left: what arrived is gone.
+        // No memory for the reply or what is made of it: what arrived is gone.
         socket_->Close();
-        ShowFailure(kTextOutOfMemory, failureCaption);
-        return result;
+        ShowFailure(kTextOutOfMemory, caption);
+        return false;
     }
     int receiveError = socket_->ReceiveError();
     socket_->Close();
@@ -86,18 +85,28 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
     if (receiveError == WSAETIMEDOUT) {
         // Silent past the limit: say so plainly (not every system has a
         // text for the time-out's code). What arrived is dropped.
-        ShowFailure(kTextServerSilent, failureCaption);
-        return result;
+        ShowFailure(kTextServerSilent, caption);
+        return false;
     }
     if (receiveError != 0) {
         // The connection failed before the server ended the reply: whatever
         // arrived may stop anywhere, even inside a field.
         ErrorText& error = ErrorText::Shared();
         error.Format(ErrorText::kSystemMessage, receiveError, 0);
-        ShowFailure(error.Text(), failureCaption);
+        ShowFailure(error.Text(), caption);
+        return false;
+    }
+    return true;
+}
+
+ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* failureCaption) {
+    ExchangeResult result;
+    bool whole = Transfer(line, failureCaption,
+                          [&result](std::string_view piece) { result.reply.append(piece.data(), piece.size()); });
+    if (!whole) {
+        result.reply.clear();
         return result;
     }
-
     result.success = IsSuccessReply(result.reply);
     if (!result.success) {
         ShowFailure(Unescape(result.reply).c_str(), failureCaption);
@@ -108,6 +117,19 @@ ExchangeResult ProtocolClient::Exchange(const std::string& line, const char* fai
         ShowFailure(kTextReplyUnreadable, failureCaption);
     }
     return result;
+}
+
+bool ProtocolClient::AcceptReply(const ReplyReader& reader, const char* caption) const {
+    switch (reader.Result()) {
+    case ReplyReader::Verdict::kSuccess: return true;
+    case ReplyReader::Verdict::kEmpty: ShowFailure("", caption); return false;
+    case ReplyReader::Verdict::kFailure: ShowFailure(Unescape(reader.FailureText()).c_str(), caption); return false;
+    case ReplyReader::Verdict::kUnreadable:
+        // Taken as a success, such bytes would replace a data set by nothing.
+        ShowFailure(kTextReplyUnreadable, caption);
+        return false;
+    }
+    return false;
 }
 
 int ProtocolClient::Hello() { return Exchange(std::string(kHelloLine), kCaptionHello).success ? 1 : 0; }

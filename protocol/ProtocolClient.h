@@ -6,6 +6,9 @@
 #include "protocol/TcpSocket.h"
 #include "protocol/WireFormat.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -69,10 +72,13 @@ public:
 protected:
     // GET of one data set: on a success reply replaces `records` by one
     // zero-filled record per record line, filled by `parse`, in order, and
-    // returns 1. A success reply that announces more record lines than it
-    // brings is a failure (kTextReplyCut under `failureCaption`), and so is
-    // running out of memory for the reply or its records (kTextOutOfMemory).
-    // On failure returns 0 and leaves `records` as they were.
+    // returns 1. The records are made as the reply arrives, so the reply is
+    // never held whole; a count that the success line announces is reserved
+    // as far as the bytes received could hold that many records. A success
+    // reply that announces more record lines than it brings is a failure
+    // (kTextReplyCut under `failureCaption`), and so is running out of memory
+    // for the records (kTextOutOfMemory). On failure returns 0 and leaves
+    // `records` as they were.
     template <typename Record>
     int FetchRecords(int dataSet, const std::string& condition, const char* failureCaption,
                      std::vector<std::unique_ptr<Record>>& records, void (*parse)(std::string_view, Record&));
@@ -82,7 +88,17 @@ protected:
     const ServerContext& context_;
 
 private:
+    using PieceTaker = std::function<void(std::string_view)>;
+
     void ShowFailure(const char* text, const char* caption) const;
+    // Connects, sends `line` and hands every piece of the reply to `take` as
+    // it arrives. True when the reply ended with the server's orderly close;
+    // false after a failed connection, a failed receive, a silent server or
+    // running out of memory (in `take` too), each shown under `caption`.
+    bool Transfer(const std::string& line, const char* caption, const PieceTaker& take);
+    // Shows why a reply read by `reader` is not a success (its unescaped
+    // text, or kTextReplyUnreadable); true for a success.
+    bool AcceptReply(const ReplyReader& reader, const char* caption) const;
 
     std::unique_ptr<TcpSocket> socket_;
 };
@@ -92,25 +108,43 @@ int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, cons
                                  std::vector<std::unique_ptr<Record>>& records,
                                  void (*parse)(std::string_view, Record&)) {
     try {
-        ExchangeResult result = Exchange(BuildGetLine(dataSet, condition), failureCaption);
-        if (!result.success) return 0;
         std::vector<std::unique_ptr<Record>> fetched;
-        ForEachRecordLine(result.reply, [&](std::string_view line) {
+        ReplyReader reader;
+        uint64_t received = 0;
+        bool first = true;
+        bool counted = false;
+        uint64_t announced = 0;
+        auto take = [&](std::string_view line) {
+            if (first) {
+                first = false;
+                counted = ReadAnnouncedRecordCount(line, announced);
+            }
+            if (!IsRecordLine(line)) return;
+            if (fetched.size() == fetched.capacity()) {
+                uint64_t room = RecordRoom(fetched.size(), counted, announced, received);
+                if (room != 0) fetched.reserve(static_cast<size_t>(std::min<uint64_t>(room, fetched.max_size())));
+            }
             auto record = std::make_unique<Record>();
             parse(line, *record);
             fetched.push_back(std::move(record));
+        };
+        bool whole = Transfer(BuildGetLine(dataSet, condition), failureCaption, [&](std::string_view piece) {
+            received += piece.size();
+            reader.Feed(piece, take);
         });
-        uint64_t announced = 0;
-        if (ReadAnnouncedRecordCount(result.reply, announced) && fetched.size() < announced) {
+        if (!whole) return 0;
+        reader.Finish(take);
+        if (!AcceptReply(reader, failureCaption)) return 0;
+        if (counted && fetched.size() < announced) {
             ShowFailure(kTextReplyCut, failureCaption);
             return 0;
         }
         records = std::move(fetched);
         return 1;
     } catch (const std::bad_alloc&) {
-        // Out of memory while making the records: the reply and the records
-        // made so far are gone by now and the old set is whole. Uncaught,
-        // the exception would end the program.
+        // Out of memory after the reply: the records made so far are gone by
+        // now and the old set is whole. Uncaught, the exception would end
+        // the program.
         ShowFailure(kTextOutOfMemory, failureCaption);
         return 0;
     }

@@ -1,6 +1,38 @@
 #include "protocol/Records.h"
 
+#include "protocol/BlockPool.h"
 #include "protocol/WireFormat.h"
+
+#include <new>
+
+namespace {
+
+// Slabs of about 2.3 MB. The heap hands blocks this large out as regions of
+// their own, rounded up to the 64 KB of the address space's granularity: a
+// slab with its heap header fills 36 such granules to within 600 bytes.
+constexpr size_t kSlabBytes = 36 * 65536 - 512;
+
+// Made on first use and never destroyed, so that records in objects
+// destroyed late still have their pool.
+BlockPool& SchedulePool() {
+    static BlockPool* pool = new BlockPool(sizeof(ScheduleRecord), kSlabBytes / sizeof(ScheduleRecord));
+    return *pool;
+}
+
+}  // namespace
+
+void* ScheduleRecord::operator new(std::size_t size) {
+    if (size != sizeof(ScheduleRecord)) return ::operator new(size);
+    return SchedulePool().Allocate();
+}
+
+void ScheduleRecord::operator delete(void* record, std::size_t size) noexcept {
+    if (size != sizeof(ScheduleRecord)) {
+        ::operator delete(record);
+        return;
+    }
+    SchedulePool().Free(record);
+}
 
 // Field numbers follow the wire order of each data set; field 0 ("DATA") is
 // not used.

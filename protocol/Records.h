@@ -3,6 +3,7 @@
 // into a SET body. No Windows header: the server and the native tests share it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -22,6 +23,12 @@ struct _TREEITEM;  // the tree view's item; HTREEITEM is a pointer to it
 // One schedule: a short text dated to a day and filed under a genre.
 struct ScheduleRecord {
     ScheduleRecord() { std::memset(this, 0, sizeof *this); }
+
+    // Schedules made one by one with new come from a pool of large slabs:
+    // a set holds them by the million, and a heap block of its own would add
+    // its header to each.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* record, std::size_t size) noexcept;
 
     int32_t op;
     int32_t date;  // date key

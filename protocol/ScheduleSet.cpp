@@ -1,7 +1,20 @@
 #include "protocol/ScheduleSet.h"
 
+#include <new>
+
 int ScheduleSet::Get(const std::string& condition) {
-    return FetchRecords(DATASET_SCHEDULES, condition, kCaptionGetSchedules, records, &ParseScheduleRecord);
+    // The old index goes first and the new one is made once the old records
+    // are gone, so a reload's peak (both sets at once) holds no index; after
+    // a failure it is made again for the records kept.
+    DropIndex();
+    int fetched = FetchRecords(DATASET_SCHEDULES, condition, kCaptionGetSchedules, records, &ParseScheduleRecord);
+    IndexByDate();
+    return fetched;
+}
+
+void ScheduleSet::DropIndex() {
+    std::vector<const ScheduleRecord*>().swap(byDate_);
+    indexed_ = false;
 }
 
 int ScheduleSet::Set(const ScheduleRecord& record) {
@@ -10,8 +23,35 @@ int ScheduleSet::Set(const ScheduleRecord& record) {
 
 std::map<int32_t, int32_t> ScheduleSet::CountByGenre(int32_t fromDate, int32_t toDate) const {
     std::map<int32_t, int32_t> counts;
-    for (const auto& record : records) {
-        if (record->date >= fromDate && record->date <= toDate) ++counts[record->genreId];
-    }
+    ForEachInDates(fromDate, toDate, [&counts](const ScheduleRecord& record) { ++counts[record.genreId]; });
     return counts;
+}
+
+void ScheduleSet::IndexByDate() const {
+    std::vector<const ScheduleRecord*>().swap(byDate_);
+    indexed_ = false;
+    indexedArray_ = records.data();
+    indexedSize_ = records.size();
+    if (records.size() > UINT32_MAX) return;  // positions would not fit the keys: passes read every record
+    try {
+        // One key per record, the date (sign bit flipped, so that unsigned
+        // order is signed order) above the position: sorting the keys
+        // orders by date and keeps store order within a date.
+        std::vector<uint64_t> keys(records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const uint32_t date = static_cast<uint32_t>(records[i]->date) ^ 0x80000000u;
+            keys[i] = (static_cast<uint64_t>(date) << 32) | i;
+        }
+        std::sort(keys.begin(), keys.end());
+        byDate_.resize(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) byDate_[i] = records[static_cast<uint32_t>(keys[i])].get();
+        indexed_ = true;
+    } catch (const std::bad_alloc&) {
+        std::vector<const ScheduleRecord*>().swap(byDate_);  // the plain passes still give every answer
+    }
+}
+
+bool ScheduleSet::IndexCurrent() const {
+    if (indexedArray_ != records.data() || indexedSize_ != records.size()) IndexByDate();
+    return indexed_;
 }

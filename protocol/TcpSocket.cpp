@@ -7,8 +7,6 @@ namespace {
 // The socket that performed WSAStartup; set before any second thread exists.
 TcpSocket* startupOwner = nullptr;
 
-constexpr int kChunkSize = 255;
-
 }  // namespace
 
 TcpSocket::TcpSocket() {
@@ -59,19 +57,7 @@ int TcpSocket::SendText(const std::string& text, int flags) {
 }
 
 std::string TcpSocket::ReceiveAll() {
-    receiveError_ = 0;
     std::string reply;
-    char buffer[kChunkSize];
-    for (;;) {
-        int received = Receive(buffer, kChunkSize, 0);
-        if (received == 0) break;  // orderly close: the reply is whole
-        if (received < 0) {
-            // A reset or any other failure: what came is not the whole reply.
-            int code = WSAGetLastError();
-            receiveError_ = code != 0 ? code : WSAECONNRESET;
-            break;
-        }
-        reply.append(buffer, static_cast<size_t>(received));
-    }
+    ReceiveEach([&reply](std::string_view piece) { reply.append(piece.data(), piece.size()); });
     return reply;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 class TcpSocket {
 public:
@@ -29,6 +30,13 @@ public:
     // connection fails, read 255 bytes at a time. ReceiveError() then tells
     // which: 0 after an orderly close, else the WinSock error code.
     std::string ReceiveAll();
+    // The same reads, each piece handed to take(std::string_view) as it
+    // arrives instead of being kept.
+    template <typename Take>
+    void ReceiveEach(Take&& take);
+
+    // The size of one read.
+    static constexpr int kChunkSize = 255;
     int ReceiveError() const { return receiveError_; }
 
     SOCKET Handle() const { return handle_; }
@@ -40,3 +48,20 @@ private:
     SOCKET handle_ = 0;
     int receiveError_ = 0;
 };
+
+template <typename Take>
+void TcpSocket::ReceiveEach(Take&& take) {
+    receiveError_ = 0;
+    char buffer[kChunkSize];
+    for (;;) {
+        int received = Receive(buffer, kChunkSize, 0);
+        if (received == 0) break;  // orderly close: the reply is whole
+        if (received < 0) {
+            // A reset or any other failure: what came is not the whole reply.
+            int code = WSAGetLastError();
+            receiveError_ = code != 0 ? code : WSAECONNRESET;
+            break;
+        }
+        take(std::string_view(buffer, static_cast<size_t>(received)));
+    }
+}

@@ -127,6 +127,125 @@ inline bool IsProtocolReply(std::string_view reply) {
 // which announces nothing). A count beyond 64 bits reads as the largest value.
 bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count);
 
+// The shortest record line: "DATA" and its CR LF.
+inline constexpr size_t kShortestRecordLine = 6;
+
+// How many records a set being filled should make room for before it takes
+// its next one, so that an announced count is reserved at once yet a wrong
+// or hostile count never reserves more than the bytes received could hold:
+// the smaller of the announced count and the record lines that fit in
+// `bytesReceived`. 0 when nothing is announced or the room is no larger than
+// `have` (the set then grows as usual).
+inline uint64_t RecordRoom(uint64_t have, bool announced, uint64_t count, uint64_t bytesReceived) {
+    if (!announced || count <= have) return 0;
+    uint64_t room = bytesReceived / kShortestRecordLine + 1;
+    if (count < room) room = count;
+    return room > have ? room : 0;
+}
+
+// A reply read piece by piece as it arrives, judged and cut into lines the
+// way a whole reply is: a reply beginning with "-" is a failure, kept whole
+// for its message; any other reply is cut into lines at CR LF (ForEachLine),
+// and once its first line is complete that line tells whether the reply is
+// of this protocol at all (IsProtocolReply). Each line of a protocol reply
+// goes to `visit` as soon as it is complete (the piece after the last CR LF
+// at Finish); only the line being received, the first line and a failure's
+// text are held.
+class ReplyReader {
+public:
+    enum class Verdict {
+        kEmpty,       // nothing arrived: a failure with an empty text
+        kFailure,     // began with "-": FailureText() is the whole reply
+        kUnreadable,  // a first line of another kind: no line was passed on
+        kSuccess,     // a reply of this protocol: every line was passed on
+    };
+
+    // Takes the next piece of the reply; calls visit(line) for every line
+    // it completes.
+    template <typename Visitor>
+    void Feed(std::string_view bytes, Visitor&& visit);
+    // The reply has ended: passes on its last line.
+    template <typename Visitor>
+    void Finish(Visitor&& visit);
+
+    // After Finish.
+    Verdict Result() const { return verdict_; }
+    const std::string& FailureText() const { return failure_; }
+    // The first line of a success reply (for its announced count).
+    const std::string& FirstLine() const { return firstLine_; }
+
+private:
+    enum class State { kStart, kFirstLine, kLines, kFailure, kUnreadable };
+
+    template <typename Visitor>
+    void Line(std::string_view line, Visitor& visit);
+
+    State state_ = State::kStart;
+    Verdict verdict_ = Verdict::kEmpty;
+    std::string partial_;  // the line being received
+    std::string failure_;
+    std::string firstLine_;
+};
+
+template <typename Visitor>
+void ReplyReader::Line(std::string_view line, Visitor& visit) {
+    if (state_ == State::kFirstLine) {
+        if (!line.empty() && line.front() != '+' && !IsRecordLine(line)) {
+            state_ = State::kUnreadable;
+            return;
+        }
+        firstLine_.assign(line.data(), line.size());
+        state_ = State::kLines;
+    }
+    if (state_ == State::kLines) visit(line);
+}
+
+template <typename Visitor>
+void ReplyReader::Feed(std::string_view bytes, Visitor&& visit) {
+    if (bytes.empty()) return;
+    if (state_ == State::kStart) state_ = bytes.front() == '-' ? State::kFailure : State::kFirstLine;
+    if (state_ == State::kFailure) {
+        failure_.append(bytes.data(), bytes.size());
+        return;
+    }
+    if (state_ == State::kUnreadable) return;  // read to the end, kept nowhere
+    size_t pos = 0;
+    // A CR LF split between two pieces.
+    if (!partial_.empty() && partial_.back() == '\r' && bytes.front() == '\n') {
+        partial_.pop_back();
+        Line(partial_, visit);
+        partial_.clear();
+        pos = 1;
+    }
+    for (;;) {
+        size_t end = FindLineEnd(bytes, pos);
+        if (end == std::string_view::npos) break;
+        if (partial_.empty()) {
+            Line(bytes.substr(pos, end - pos), visit);
+        } else {
+            partial_.append(bytes.data() + pos, end - pos);
+            Line(partial_, visit);
+            partial_.clear();
+        }
+        if (state_ == State::kUnreadable) return;
+        pos = end + kLineEnd.size();
+    }
+    partial_.append(bytes.data() + pos, bytes.size() - pos);
+}
+
+template <typename Visitor>
+void ReplyReader::Finish(Visitor&& visit) {
+    if (state_ == State::kFirstLine || state_ == State::kLines) Line(partial_, visit);
+    partial_.clear();
+    partial_.shrink_to_fit();
+    switch (state_) {
+    case State::kStart: verdict_ = Verdict::kEmpty; break;
+    case State::kFailure: verdict_ = Verdict::kFailure; break;
+    case State::kUnreadable: verdict_ = Verdict::kUnreadable; break;
+    default: verdict_ = Verdict::kSuccess; break;
+    }
+}
+
 // Request lines.
 std::string BuildGetLine(int dataSet, std::string_view condition);
 std::string BuildSetLine(int dataSet, std::string_view body);

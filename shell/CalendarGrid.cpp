@@ -65,8 +65,7 @@ void CalendarGrid::LayoutMonth(int year, int month, int day) {
 }
 
 void CalendarGrid::LoadRecords() {
-    // The shown keys in ascending order (row by row), for one pass over the
-    // store that hands each record to the cell of its date.
+    // The shown keys in ascending order (row by row).
     std::array<int32_t, kDayCells> keys;
     std::array<DayCell*, kDayCells> cells;
     for (int row = 0, i = 0; row < kRows; ++row) {
@@ -77,15 +76,17 @@ void CalendarGrid::LoadRecords() {
         }
     }
 
+    // The shown range from the store's index, by date: each cell's records
+    // come in store order, and a key between the shown days (not a real
+    // day) is counted but listed nowhere.
     genreCounts.clear();
     const ScheduleStore& store = host_.Store();
-    for (const auto& record : store.schedules.records) {
-        const int32_t date = record->date;
-        if (date < firstKey_ || date > lastKey_) continue;
-        ++genreCounts[record->genreId];
-        auto found = std::lower_bound(keys.begin(), keys.end(), date);
-        if (found != keys.end() && *found == date) cells[found - keys.begin()]->AddSchedule(*record);
-    }
+    size_t cell = 0;
+    store.schedules.ForEachInDates(firstKey_, lastKey_, [&](const ScheduleRecord& record) {
+        ++genreCounts[record.genreId];
+        while (cell < keys.size() && keys[cell] < record.date) ++cell;
+        if (cell < keys.size() && keys[cell] == record.date) cells[cell]->AddSchedule(record);
+    });
 
     // The first record of a day counts; later ones of the same day do not.
     std::array<bool, kDayCells> taken{};

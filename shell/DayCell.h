@@ -1,7 +1,7 @@
 // One day of the grid: its date, flags and selection, copies of the day's
 // schedules and date information, and its drawing (head text, then the
 // schedules whose genre is in the grid's filter). The grid hands each cell
-// its records in one pass over the store.
+// its records from the store's index by date.
 #pragma once
 
 #include "protocol/Records.h"

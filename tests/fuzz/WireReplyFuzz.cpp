@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view reply(reinterpret_cast<const char*>(data), size);
@@ -15,7 +17,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (plain.size() > reply.size()) std::abort();  // decoding never grows the text
     if (Unescape(Escape(reply)) != reply) std::abort();
 
-    IsSuccessReply(reply);
+    // Read in pieces as it arrives (the piece size taken from the first
+    // byte): the same verdict and the same lines as the whole reply.
+    ReplyReader reader;
+    std::vector<std::string> streamed;
+    auto keep = [&streamed](std::string_view line) { streamed.emplace_back(line); };
+    const size_t piece = size ? 1 + data[0] % 255 : 1;
+    for (size_t at = 0; at < size; at += piece) reader.Feed(reply.substr(at, piece), keep);
+    reader.Finish(keep);
+    using Verdict = ReplyReader::Verdict;
+    const Verdict whole = !IsSuccessReply(reply) ? (reply.empty() ? Verdict::kEmpty : Verdict::kFailure)
+                          : IsProtocolReply(reply) ? Verdict::kSuccess
+                                                   : Verdict::kUnreadable;
+    if (reader.Result() != whole) std::abort();
+    if (whole == Verdict::kFailure && reader.FailureText() != reply) std::abort();
+    if (whole == Verdict::kSuccess) {
+        std::vector<std::string> lines;
+        ForEachLine(reply, [&lines](std::string_view line) {
+            lines.emplace_back(line);
+            return true;
+        });
+        if (lines != streamed || reader.FirstLine() != lines.front()) std::abort();
+    } else if (!streamed.empty()) {
+        std::abort();
+    }
     ForEachRecordLine(reply, [](std::string_view line) {
         ScheduleRecord schedule;
         ParseScheduleRecord(line, schedule);

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -164,6 +168,64 @@ TEST_F(DataSetReplyTest, RecordLinesAreFoundAnywhereAndReadSafely) {
     EXPECT_EQ(FieldText(set.records[2]->host), std::string(127, 'h'));
     EXPECT_EQ(FieldText(set.records[2]->genreName), std::string(63, 'g'));
     EXPECT_STREQ(set.records[2]->categoryName, "c");
+}
+
+TEST_F(DataSetReplyTest, RandomReplyInPiecesGivesTheRecordsAndRangesOfAPlainPass) {
+    // Schedules in no date order, dates far outside 1971-2037 and repeated,
+    // sent in pieces of random size after a success line with their count.
+    uint32_t random = 7;
+    auto next = [&random](uint32_t n) {
+        random = random * 1103515245u + 12345u;
+        return (random >> 8) % n;
+    };
+    const int32_t dates[] = {-5, 0, 19700101, 19710101, 20061231, 20070101, 20380101, INT32_MAX, INT32_MIN};
+    std::string reply = "+OK RDZVP/0.0 3000\r\n";
+    for (int i = 0; i < 3000; ++i) {
+        int32_t date = next(3) ? dates[next(std::size(dates))] : 20060000 + static_cast<int32_t>(next(20000));
+        reply += "DATA:" + std::to_string(date) + ":" + std::to_string(i) + ":t:" + std::to_string(next(6)) + "\r\n";
+    }
+    ScriptedPeer::Reply pieces;
+    for (size_t at = 0; at < reply.size();) {
+        size_t size = 1 + next(700);
+        pieces.push_back(reply.substr(at, size));
+        at += size;
+    }
+    ScriptedPeer peer({pieces, Whole("+OK RDZVP/0.0 3001\r\n" + reply.substr(reply.find("\r\n") + 2))});
+    TestServerContext context("127.0.0.1", peer.Port());
+    ScheduleSet set(context);
+    ASSERT_EQ(set.Get(""), 1);
+    ASSERT_EQ(set.records.size(), 3000u);
+    EXPECT_EQ(set.records.capacity(), 3000u);  // the announced count, reserved
+    for (size_t i = 0; i < set.records.size(); ++i) ASSERT_EQ(set.records[i]->id, static_cast<int32_t>(i));
+
+    const int32_t bounds[] = {INT32_MIN, -5, 0, 19700101, 19710101, 20060101, 20061231, 20070101, 20380101,
+                              INT32_MAX};
+    for (int32_t from : bounds) {
+        for (int32_t to : bounds) {
+            std::map<int32_t, int32_t> counts;
+            std::vector<const ScheduleRecord*> plain;
+            for (const auto& record : set.records) {
+                if (record->date < from || record->date > to) continue;
+                ++counts[record->genreId];
+                plain.push_back(record.get());
+            }
+            std::stable_sort(plain.begin(), plain.end(),
+                             [](const ScheduleRecord* a, const ScheduleRecord* b) { return a->date < b->date; });
+            std::vector<const ScheduleRecord*> indexed;
+            set.ForEachInDates(from, to, [&indexed](const ScheduleRecord& record) { indexed.push_back(&record); });
+            EXPECT_EQ(indexed, plain) << from << ".." << to;
+            EXPECT_EQ(set.CountByGenre(from, to), counts) << from << ".." << to;
+        }
+    }
+
+    // A reply one record short of its count fails and keeps set and index.
+    const ScheduleRecord* first = set.records[0].get();
+    EXPECT_EQ(set.Get(""), 0);
+    EXPECT_EQ(boxes.Shown().back().text, kTextReplyCut);
+    EXPECT_EQ(set.records[0].get(), first);
+    size_t all = 0;
+    set.ForEachInDates(INT32_MIN, INT32_MAX, [&all](const ScheduleRecord&) { ++all; });
+    EXPECT_EQ(all, 3000u);
 }
 
 TEST_F(DataSetReplyTest, SuccessWithoutRecordsEmptiesTheSet) {

@@ -1,10 +1,14 @@
 // The protocol's text codings, framing and field copying, byte for byte.
+#include "protocol/BlockPool.h"
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -85,6 +89,110 @@ TEST(FramingTest, CutsRepliesIntoLinesAtCrLf) {
     std::vector<std::string> records;
     ForEachRecordLine("+OK\r\nxDATAy:1:2\r\nDAT\r\nDATA:3", [&](std::string_view line) { records.emplace_back(line); });
     EXPECT_EQ(records, (std::vector<std::string>{"xDATAy:1:2", "DATA:3"}));
+}
+
+// Lines of a reply read in pieces: `cuts` are the positions where one
+// piece ends and the next begins.
+std::vector<std::string> ReadInPieces(std::string_view reply, const std::vector<size_t>& cuts, ReplyReader& reader) {
+    std::vector<std::string> lines;
+    auto keep = [&lines](std::string_view line) { lines.emplace_back(line); };
+    size_t from = 0;
+    for (size_t cut : cuts) {
+        reader.Feed(reply.substr(from, cut - from), keep);
+        from = cut;
+    }
+    reader.Feed(reply.substr(from), keep);
+    reader.Finish(keep);
+    return lines;
+}
+
+TEST(FramingTest, ReadsARepliesPiecesAsTheWholeReply) {
+    using Verdict = ReplyReader::Verdict;
+    const struct {
+        std::string reply;
+        Verdict verdict;
+    } cases[] = {
+        {"+OK RDZVP/0.0 2\r\nDATA:1:a\r\n\r\nxDATA\r\r\nDATA:2:b\nc\r\n", Verdict::kSuccess},
+        {"DATA:1\r\nDATA:2", Verdict::kSuccess},
+        {"\r\n\r\n", Verdict::kSuccess},
+        {"+OK\r\0x\r\n"s, Verdict::kSuccess},
+        {"-ERR+20busy\r\nDATA:1\r\n", Verdict::kFailure},
+        {"HTTP/1.1 400 Bad Request\r\nDATA:1\r\n", Verdict::kUnreadable},
+        {"SSH-2.0", Verdict::kUnreadable},
+        {"", Verdict::kEmpty},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> whole;
+        ForEachLine(c.reply, [&whole](std::string_view line) {
+            whole.emplace_back(line);
+            return true;
+        });
+        // Every place for one cut, and one byte at a time.
+        std::vector<std::vector<size_t>> cutSets;
+        for (size_t cut = 0; cut <= c.reply.size(); ++cut) cutSets.push_back({cut});
+        std::vector<size_t> everyByte;
+        for (size_t cut = 1; cut < c.reply.size(); ++cut) everyByte.push_back(cut);
+        cutSets.push_back(everyByte);
+        for (const auto& cuts : cutSets) {
+            ReplyReader reader;
+            std::vector<std::string> lines = ReadInPieces(c.reply, cuts, reader);
+            ASSERT_EQ(reader.Result(), c.verdict) << c.reply;
+            if (c.verdict == Verdict::kSuccess) {
+                EXPECT_EQ(lines, whole) << c.reply << " cut " << cuts.size();
+                EXPECT_EQ(reader.FirstLine(), whole.front());
+            } else {
+                EXPECT_TRUE(lines.empty()) << c.reply;
+            }
+            if (c.verdict == Verdict::kFailure) {
+                EXPECT_EQ(reader.FailureText(), c.reply);
+            }
+        }
+    }
+}
+
+TEST(FramingTest, ReservesAnAnnouncedCountOnlyAsFarAsTheBytesReach) {
+    // Honest: the whole count once the bytes could hold it.
+    EXPECT_EQ(RecordRoom(0, true, 1000, 100000), 1000u);
+    EXPECT_EQ(RecordRoom(0, true, 2, 40), 2u);
+    // Hostile or wrong: no more than the record lines the bytes could hold.
+    EXPECT_EQ(RecordRoom(0, true, UINT64_MAX, 255), 255 / kShortestRecordLine + 1);
+    EXPECT_EQ(RecordRoom(43, true, 1000000000, 6000), 1001u);
+    // Nothing announced, or more records than announced: the usual growth.
+    EXPECT_EQ(RecordRoom(0, false, 0, 100000), 0u);
+    EXPECT_EQ(RecordRoom(5, true, 5, 100000), 0u);
+    EXPECT_EQ(RecordRoom(5, true, 0, 100000), 0u);
+}
+
+TEST(BlockPoolTest, ReusesFreedBlocksAndGivesEmptySlabsBack) {
+    BlockPool pool(sizeof(ScheduleRecord), 4);
+    std::vector<void*> blocks;
+    for (int i = 0; i < 10; ++i) blocks.push_back(pool.Allocate());
+    EXPECT_EQ(pool.SlabCount(), 3u);
+    // No two blocks overlap.
+    std::vector<char*> sorted;
+    for (void* block : blocks) sorted.push_back(static_cast<char*>(block));
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 1; i < sorted.size(); ++i) EXPECT_GE(sorted[i] - sorted[i - 1], 552);
+    // The first slab emptied goes back; a block freed elsewhere is taken again.
+    for (int i = 0; i < 4; ++i) pool.Free(blocks[i]);
+    EXPECT_EQ(pool.SlabCount(), 2u);
+    // The last slab's two free blocks first, then the one freed in the second.
+    pool.Free(blocks[5]);
+    pool.Allocate();
+    pool.Allocate();
+    EXPECT_EQ(pool.Allocate(), blocks[5]);
+    EXPECT_EQ(pool.SlabCount(), 2u);
+    pool.Free(nullptr);
+    int outside = 0;
+    pool.Free(&outside);  // not the pool's: left alone
+    EXPECT_EQ(pool.SlabCount(), 2u);
+
+    // Schedules made with new come from the pool and go back to it.
+    std::vector<std::unique_ptr<ScheduleRecord>> records;
+    for (int i = 0; i < 5000; ++i) records.push_back(std::make_unique<ScheduleRecord>());
+    records[4999]->date = 20261231;
+    EXPECT_EQ(records[0]->date, 0);
+    records.clear();
 }
 
 TEST(FramingTest, JudgesReplies) {

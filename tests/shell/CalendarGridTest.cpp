@@ -17,7 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -458,6 +461,70 @@ TEST_F(CalendarDisplay, LayoutsAndNavigation) {
     EXPECT_EQ(Shown(), std::make_pair(2006, 5));
     EXPECT_EQ(Selected(), (std::vector<CellPosition>{{3, 2}}));
     EXPECT_EQ(frame->statusTexts.back(), "2006年5月17日(水) ");
+}
+
+TEST_F(CalendarDisplay, CellsAndCountsFromTheIndexEqualAPlainPass) {
+    // A random store in no date order: duplicates, keys between real days,
+    // dates far outside 1971-2037, and the months at both ends crowded.
+    auto saved = std::move(frame->store.schedules.records);
+    auto& records = frame->store.schedules.records;
+    records.clear();
+    uint32_t random = 2026;
+    auto next = [&random](uint32_t n) {
+        random = random * 1103515245u + 12345u;
+        return (random >> 8) % n;
+    };
+    const int32_t odd[] = {0, -20060409, 19700101, 19701231, 20380101, 99991231, INT32_MIN, INT32_MAX, 20060230};
+    for (int i = 0; i < 4000; ++i) {
+        int32_t date;
+        switch (next(4)) {
+        case 0: date = odd[next(std::size(odd))]; break;
+        case 1: date = next(2) ? 19710101 + static_cast<int32_t>(next(40)) : 20371201 + static_cast<int32_t>(next(40)); break;
+        default: date = 20050000 + static_cast<int32_t>(next(3)) * 10000 + static_cast<int32_t>(1 + next(12)) * 100 +
+                        static_cast<int32_t>(1 + next(31));
+        }
+        records.push_back(std::make_unique<ScheduleRecord>(Schedule(date, i, "r", static_cast<int>(next(5)), "")));
+        if (next(10) == 0) records.push_back(std::make_unique<ScheduleRecord>(*records.back()));  // duplicate
+    }
+    frame->store.schedules.IndexByDate();
+
+    const std::pair<int, int> months[] = {{1971, 1}, {1971, 2}, {2005, 1}, {2005, 12}, {2006, 3},
+                                          {2006, 4}, {2007, 7}, {2037, 11}, {2037, 12}};
+    for (const auto& [year, month] : months) {
+        Tabs().ShowMonth(year, month, 1);
+        std::map<int32_t, int32_t> counts;
+        for (const auto& record : records) {
+            if (record->date >= Grid().FirstKey() && record->date <= Grid().LastKey()) ++counts[record->genreId];
+        }
+        EXPECT_EQ(Grid().genreCounts, counts) << year << "-" << month;
+        EXPECT_EQ(frame->store.schedules.CountByGenre(Grid().FirstKey(), Grid().LastKey()), counts);
+        size_t listed = 0;
+        for (int i = 0; i < kDayCells; ++i) {
+            const DayCell& cell = Grid().Cell(CellAt(i).column, CellAt(i).row);
+            std::vector<const ScheduleRecord*> want;
+            for (const auto& record : records) {
+                if (record->date == cell.DateKey()) want.push_back(record.get());
+            }
+            ASSERT_EQ(cell.Schedules().size(), want.size()) << cell.DateKey();
+            for (size_t k = 0; k < want.size(); ++k) EXPECT_EQ(cell.Schedules()[k].id, want[k]->id) << cell.DateKey();
+            listed += want.size();
+        }
+        if (year == 1971 || year == 2037) {
+            EXPECT_GT(listed, 0u) << year << "-" << month;
+        }
+    }
+
+    // Records added without a fetch are found too (the index is made again).
+    records.push_back(std::make_unique<ScheduleRecord>(Schedule(20060415, 99999, "late", 4, "")));
+    Tabs().ShowMonth(2006, 4, 1);
+    const DayCell& saturday = Grid().Cell(6, 2);
+    ASSERT_EQ(saturday.DateKey(), 20060415);
+    ASSERT_FALSE(saturday.Schedules().empty());
+    EXPECT_EQ(saturday.Schedules().back().id, 99999);
+
+    records = std::move(saved);
+    Tabs().ShowMonth(2006, 4, 1);
+    EXPECT_EQ(Grid().Cell(0, 2).Schedules().size(), 3u);
 }
 
 TEST_F(CalendarDisplay, SelectionStatusTextAndDaySheet) {
