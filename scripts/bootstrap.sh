@@ -10,7 +10,7 @@ packages=(
     libical-dev zlib1g-dev python3-icalendar
     wine64 fonts-wine fonts-ipafont locales
     xvfb xauth x11-utils xdotool xclip imagemagick
-    msitools lintian systemd
+    msitools wixl lintian systemd
 )
 
 missing=()
