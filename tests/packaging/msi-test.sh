@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # msi-test.sh BUILD_DIR PACKAGE.msi CALENDAR_SERVER
-# The client's x86_64 package under Wine, in a copy of the build's prefix (its
+# The client's x86_64 package under Wine, in a fresh prefix of its own (its
 # own wineserver): a silent install with the server's address and port and the
 # "start with Windows" feature; the files, shortcuts and machine-wide values;
 # the installed client's first load reaching that server; a user's own port
@@ -13,9 +13,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$build/tests/packaging/msi-run
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX=$work/prefix
-cp -a "$build/wineprefix" "$WINEPREFIX"
-rm -f "$WINEPREFIX"/wineserver*
+# A prefix of its own, made afresh: a copy of the build's prefix would carry
+# what the tests before this one left there (the client's own settings, with
+# the port of their server, win over the package's).
+mkdir -p "$work/wine"
+ln -s "$build/locale" "$work/wine/locale"
+"$here/../../scripts/wine-prefix.sh" "$work/wine"
+export WINEPREFIX=$work/wine/wineprefix
 
 pids=()
 cleanup() {
