@@ -1,5 +1,7 @@
 #include "protocol/ScheduleSet.h"
 
+#include "protocol/GenreTally.h"
+
 #include <new>
 
 int ScheduleSet::Get(const std::string& condition) {
@@ -22,8 +24,11 @@ int ScheduleSet::Set(const ScheduleRecord& record) {
 }
 
 std::map<int32_t, int32_t> ScheduleSet::CountByGenre(int32_t fromDate, int32_t toDate) const {
+    GenreTally tally;
+    tally.Start();
+    ForEachInDates(fromDate, toDate, [&tally](const ScheduleRecord& record) { tally.Add(record.genreId); });
     std::map<int32_t, int32_t> counts;
-    ForEachInDates(fromDate, toDate, [&counts](const ScheduleRecord& record) { ++counts[record.genreId]; });
+    tally.Finish(counts);
     return counts;
 }
 

@@ -11,14 +11,20 @@ using namespace calendar_layout;
 namespace {
 
 // The wait cursor while the cells are filled; the previous one comes back.
+// The system's wait cursor is shared and never destroyed: it is loaded once.
 class WaitCursor {
 public:
-    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    WaitCursor() : previous_(SetCursor(Shared())) {}
     ~WaitCursor() { SetCursor(previous_); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
 private:
+    static HCURSOR Shared() {
+        static const HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+        return wait;
+    }
+
     HCURSOR previous_;
 };
 
@@ -39,26 +45,24 @@ void CalendarGrid::LayoutMonth(int year, int month, int day) {
     WaitCursor wait;
     if (year != 0 && month != 0 && day != 0) shownDate_.SetDate(year, month, day);
 
+    // The shown weeks by plain date arithmetic: the calendar-time calls
+    // behind DateValue cost microseconds each under Wine, and the cells make
+    // their DateValue only when one is asked for.
     const int shownYear = shownDate_.Year();
     const int shownMonth = shownDate_.Month();
-    DateValue first;
-    first.SetDate(shownYear, shownMonth, 1);
-    Day start = FirstShownDay(shownYear, shownMonth, first.Weekday());
-    DateValue p;
-    p.SetDate(start.year, start.month, start.day);
-    firstKey_ = p.DateKey(1);
+    Day p = FirstShownDay(shownYear, shownMonth, WeekdayOf(Day{shownYear, shownMonth, 1}));
+    firstKey_ = DateKeyOf(p);
 
     const int todayKey = DateValue().DateKey(1);
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             DayCell& cell = Cell(column, row);
-            cell.SetFlags(cell_appearance::DayFlags(p.DateKey(1), p.Month(), shownMonth, todayKey));
-            cell.SetDate(p.Year(), p.Month(), p.Day());
-            p.AddDays(1);
+            cell.SetFlags(cell_appearance::DayFlags(DateKeyOf(p), p.month, shownMonth, todayKey));
+            cell.SetDate(p.year, p.month, p.day);
+            lastKey_ = DateKeyOf(p);
+            p = NextDay(p);
         }
     }
-    p.SubtractDays(1);
-    lastKey_ = p.DateKey(1);
 
     LoadRecords();
     SelectCell(remembered_.column, remembered_.row);
@@ -79,14 +83,15 @@ void CalendarGrid::LoadRecords() {
     // The shown range from the store's index, by date: each cell's records
     // come in store order, and a key between the shown days (not a real
     // day) is counted but listed nowhere.
-    genreCounts.clear();
     const ScheduleStore& store = host_.Store();
     size_t cell = 0;
+    genreTally_.Start();
     store.schedules.ForEachInDates(firstKey_, lastKey_, [&](const ScheduleRecord& record) {
-        ++genreCounts[record.genreId];
+        genreTally_.Add(record.genreId);
         while (cell < keys.size() && keys[cell] < record.date) ++cell;
         if (cell < keys.size() && keys[cell] == record.date) cells[cell]->AddSchedule(record);
     });
+    genreTally_.Finish(genreCounts);
 
     // The first record of a day counts; later ones of the same day do not.
     std::array<bool, kDayCells> taken{};
@@ -108,9 +113,8 @@ void CalendarGrid::SelectCell(int column, int row) {
     DayCell& cell = Cell(column, row);
     cell.SetSelected(true);
     host_.SetDaySelected(true);
-    const DateValue& date = cell.Date();
-    host_.SetStatusText(
-        cell_appearance::StatusText(date.Year(), date.Month(), date.Day(), date.Weekday(), cell.Schedules()));
+    host_.SetStatusText(cell_appearance::StatusText(cell.Year(), cell.Month(), cell.DayOfMonth(), cell.Weekday(),
+                                                    cell.Schedules()));
     InvalidateRect(nullptr, TRUE);
     SetFocus();
     remembered_ = CellPosition{column, row};

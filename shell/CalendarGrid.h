@@ -4,6 +4,7 @@
 // is painted through one off-screen bitmap.
 #pragma once
 
+#include "protocol/GenreTally.h"
 #include "resources/Resource.h"
 #include "shell/CalendarLayout.h"
 #include "shell/DayCell.h"
@@ -98,5 +99,6 @@ private:
     int firstKey_ = 0;
     int lastKey_ = 0;
     calendar_layout::CellPosition remembered_;
+    GenreTally genreTally_;
     Menu dayMenu_;
 };

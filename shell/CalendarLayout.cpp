@@ -40,6 +40,22 @@ Day FirstShownDay(int year, int month, int weekdayOfFirst) {
     return Day{previousYear, previousMonth, DateValue::DaysInMonth(previousYear, previousMonth) - weekdayOfFirst + 1};
 }
 
+Day NextDay(const Day& day) {
+    if (day.day < DateValue::DaysInMonth(day.year, day.month)) return Day{day.year, day.month, day.day + 1};
+    if (day.month < 12) return Day{day.year, day.month + 1, 1};
+    return Day{day.year + 1, 1, 1};
+}
+
+int WeekdayOf(const Day& day) {
+    // January and February count with the year before, so that its leap
+    // day (its year / 4 and so on) only moves the days from March on.
+    static const int kMonthOffset[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (day.month < 1 || day.month > 12) return 0;
+    const int year = day.month < 3 ? day.year - 1 : day.year;
+    const int weekday = (year + year / 4 - year / 100 + year / 400 + kMonthOffset[day.month - 1] + day.day) % 7;
+    return weekday < 0 ? weekday + 7 : weekday;
+}
+
 RECT TitleRect(int width) {
     return RECT{0, 0, width, kTitleBottom};
 }

@@ -44,6 +44,15 @@ struct Day {
     int day;
 };
 
+// Year * 10000 + month * 100 + day, the key by which records are dated.
+constexpr int DateKeyOf(const Day& day) { return day.year * 10000 + day.month * 100 + day.day; }
+
+// The day after `day`, and the weekday of `day` (0 = Sunday), in the
+// Gregorian calendar: plain arithmetic, no calendar-time call (a month
+// outside 1-12 gives weekday 0).
+Day NextDay(const Day& day);
+int WeekdayOf(const Day& day);
+
 // The first day the grid shows for a month whose 1st falls on
 // `weekdayOfFirst` (0 = Sunday): the 1st itself on a Sunday, otherwise the
 // day of the previous month that opens the 1st's week.

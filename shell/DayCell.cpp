@@ -2,9 +2,26 @@
 
 using namespace cell_appearance;
 
-DayCell::DayCell(const std::vector<int32_t>& genreFilter) : genreFilter_(genreFilter) {
+DayCell::DayCell(const std::vector<int32_t>& genreFilter)
+    : genreFilter_(genreFilter),
+      day_{date_.Year(), date_.Month(), date_.Day()},
+      weekday_(date_.Weekday()) {
     listFont_.CreateFont(11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "ＭＳ Ｐゴシック");
+}
+
+void DayCell::SetDate(int year, int month, int day) {
+    day_ = calendar_layout::Day{year, month, day};
+    weekday_ = calendar_layout::WeekdayOf(day_);
+    dateMade_ = false;
+}
+
+const DateValue& DayCell::Date() const {
+    if (!dateMade_) {
+        date_.SetDate(day_.year, day_.month, day_.day);
+        dateMade_ = true;
+    }
+    return date_;
 }
 
 void DayCell::ClearDateInfo() {
@@ -20,7 +37,7 @@ void DayCell::TakeDateInfo(const DateInfoRecord& record) {
 }
 
 void DayCell::Draw(Dc& dc) {
-    const int weekday = date_.Weekday();
+    const int weekday = weekday_;
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(DayTextColour(flags_, weekday));
     Brush brush;
@@ -42,7 +59,7 @@ void DayCell::Draw(Dc& dc) {
 
     // Names and schedules come from the server and are drawn as they are:
     // an "&" is a character, not a mnemonic.
-    std::string head = HeadText(date_.Day(), dateInfo_.get());
+    std::string head = HeadText(day_.day, dateInfo_.get());
     dc.SelectObject(headFont_);
     RECT measured{};
     dc.DrawText(head.c_str(), static_cast<int>(head.size()), &measured, DT_CALCRECT | DT_NOPREFIX);

@@ -6,6 +6,7 @@
 
 #include "protocol/Records.h"
 #include "shell/CellBase.h"
+#include "shell/CalendarLayout.h"
 #include "shell/CellAppearance.h"
 
 #include <cstdint>
@@ -20,9 +21,16 @@ public:
 
     void Draw(Dc& dc) override;
 
-    void SetDate(int year, int month, int day) { date_.SetDate(year, month, day); }
-    const DateValue& Date() const { return date_; }
-    int DateKey() const { return date_.DateKey(1); }
+    // A real calendar day (the grid walks the shown weeks with plain date
+    // arithmetic). The DateValue for it is made when first asked for: a
+    // month change asks for one or two of the 42.
+    void SetDate(int year, int month, int day);
+    const DateValue& Date() const;
+    int DateKey() const { return calendar_layout::DateKeyOf(day_); }
+    int Year() const { return day_.year; }
+    int Month() const { return day_.month; }
+    int DayOfMonth() const { return day_.day; }
+    int Weekday() const { return weekday_; }
 
     bool Selected() const { return selected_; }
     void SetSelected(bool selected) { selected_ = selected; }
@@ -31,7 +39,8 @@ public:
     uint32_t Flags() const { return flags_; }
     void SetFlags(uint32_t flags) { flags_ = flags; }
 
-    // The day's schedules, copied in store order.
+    // The day's schedules, copied in store order. Clearing keeps the list's
+    // memory for the next month's copies.
     const std::vector<ScheduleRecord>& Schedules() const { return schedules_; }
     void ClearSchedules() { schedules_.clear(); }
     void AddSchedule(const ScheduleRecord& record) { schedules_.push_back(record); }
@@ -47,7 +56,11 @@ public:
 
 private:
     const std::vector<int32_t>& genreFilter_;
-    DateValue date_;
+    // Today until the grid sets a day.
+    mutable DateValue date_;
+    mutable bool dateMade_ = true;
+    calendar_layout::Day day_;
+    int weekday_;
     bool selected_ = false;
     uint32_t flags_ = 0;
     std::vector<ScheduleRecord> schedules_;

@@ -76,6 +76,23 @@ TEST(CalendarArithmetic, GeometryAndHits) {
     EXPECT_FALSE(HitDayCell(700, 650, 350, 10, &hit));  // title
 }
 
+TEST(CalendarArithmetic, DayStepsAndWeekdaysAgreeWithTheCalendarTime) {
+    // Every day a grid can show (the weeks of 1971-01 to 2037-12), walked
+    // with the run-time library's calendar time and with plain arithmetic.
+    DateValue time;
+    ASSERT_EQ(time.SetDate(1970, 12, 27), 1);
+    Day day{1970, 12, 27};
+    for (int i = 0; DateKeyOf(day) <= 20380109; ++i) {
+        ASSERT_EQ(DateKeyOf(day), time.DateKey(1)) << i;
+        ASSERT_EQ(WeekdayOf(day), time.Weekday()) << DateKeyOf(day);
+        day = NextDay(day);
+        ASSERT_NE(time.AddDays(1), 0) << i;
+    }
+    EXPECT_EQ(WeekdayOf(Day{2000, 2, 29}), 2);
+    EXPECT_EQ(WeekdayOf(Day{2100, 3, 1}), 1);  // 2100 has no leap day
+    EXPECT_EQ(WeekdayOf(Day{2006, 13, 1}), 0);
+}
+
 TEST(CalendarArithmetic, ColoursFlagsAndTexts) {
     // Today only inside the shown month.
     EXPECT_EQ(DayFlags(20061207, 12, 12, 20061207), DAY_TODAY);
@@ -483,7 +500,10 @@ TEST_F(CalendarDisplay, CellsAndCountsFromTheIndexEqualAPlainPass) {
         default: date = 20050000 + static_cast<int32_t>(next(3)) * 10000 + static_cast<int32_t>(1 + next(12)) * 100 +
                         static_cast<int32_t>(1 + next(31));
         }
-        records.push_back(std::make_unique<ScheduleRecord>(Schedule(date, i, "r", static_cast<int>(next(5)), "")));
+        // Mostly small genre ids, now and then ones far outside them.
+        const int32_t oddGenres[] = {-1, INT32_MIN, INT32_MAX, 1023, 1024, 70000};
+        const int32_t genre = next(8) ? static_cast<int32_t>(next(5)) : oddGenres[next(std::size(oddGenres))];
+        records.push_back(std::make_unique<ScheduleRecord>(Schedule(date, i, "r", genre, "")));
         if (next(10) == 0) records.push_back(std::make_unique<ScheduleRecord>(*records.back()));  // duplicate
     }
     frame->store.schedules.IndexByDate();
