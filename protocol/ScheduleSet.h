@@ -55,8 +55,9 @@ private:
     // How far ahead in the range a record's first cache line is asked for
     // (the slow part: a page and a line of memory nobody read lately), and
     // how far ahead the rest of the record, for visitors that copy records
-    // whole. Asking for the whole record at once from further ahead
-    // overflows the memory requests one core can have in flight.
+    // whole. In a native test of this loop, asking for whole records eight
+    // ahead was slower than asking for the first line alone; the two steps
+    // beat both.
     static constexpr ptrdiff_t kPrefetchAhead = 8;
     static constexpr ptrdiff_t kPrefetchRestAhead = 2;
     static constexpr uintptr_t kCacheLine = 64;
