@@ -52,24 +52,7 @@ private:
     // record).
     bool IndexCurrent() const;
 
-    // How far ahead in the range a record's first cache line is asked for
-    // (the slow part: a page and a line of memory nobody read lately), and
-    // how far ahead the rest of the record, for visitors that copy records
-    // whole. In a native test of this loop, asking for whole records eight
-    // ahead was slower than asking for the first line alone; the two steps
-    // beat both.
     static constexpr ptrdiff_t kPrefetchAhead = 8;
-    static constexpr ptrdiff_t kPrefetchRestAhead = 2;
-    static constexpr uintptr_t kCacheLine = 64;
-
-    // Asks for the cache lines of `record` after its first.
-    static void PrefetchRest(const ScheduleRecord* record) {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(record);
-        for (uintptr_t line = (start & ~(kCacheLine - 1)) + kCacheLine; line < start + sizeof(ScheduleRecord);
-             line += kCacheLine) {
-            __builtin_prefetch(reinterpret_cast<const void*>(line));
-        }
-    }
 
     // The records, ordered by (date, position in `records`).
     mutable std::vector<const ScheduleRecord*> byDate_;
@@ -95,7 +78,6 @@ void ScheduleSet::ForEachInDates(int32_t fromDate, int32_t toDate, Visitor&& vis
         // The records of a range lie all over the store: ask for the ones a
         // few steps ahead while this one is read.
         if (end - at > kPrefetchAhead) __builtin_prefetch(at[kPrefetchAhead]);
-        if (end - at > kPrefetchRestAhead) PrefetchRest(at[kPrefetchRestAhead]);
         const ScheduleRecord& record = **at;
         if (record.date > toDate) break;
         visit(record);
