@@ -5,7 +5,7 @@ int CategorySet::Get(const std::string& condition) {
 }
 
 int CategorySet::Set(const CategoryRecord& record) {
-    return SendRecord(DATASET_CATEGORIES, FormatCategorySetBody(record));
+    return SendRecord(DATASET_CATEGORIES, FormatCategorySetBody(record, context_.TakesConditionalChanges(DATASET_CATEGORIES)));
 }
 
 void CategorySet::Append(std::unique_ptr<CategoryRecord> record) {

@@ -5,5 +5,5 @@ int DateInfoSet::Get(const std::string& condition) {
 }
 
 int DateInfoSet::Set(const DateInfoRecord& record) {
-    return SendRecord(DATASET_DATE_INFO, FormatDateInfoSetBody(record));
+    return SendRecord(DATASET_DATE_INFO, FormatDateInfoSetBody(record, context_.TakesConditionalChanges(DATASET_DATE_INFO)));
 }
