@@ -71,8 +71,12 @@ protected:
     std::vector<ScheduleRecord> Schedules(const std::string& condition = "") {
         std::string reply = Request(BuildGetLine(1, condition));
         EXPECT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
-        // The status line names the number of record lines that follow.
-        EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), "+OK RDZVP/0.0 " + std::to_string(RecordLines(reply).size()) + "\r\n");
+        // The status line names the number of record lines that follow, and
+        // for the whole data set its version (a search names none).
+        std::string status = "+OK RDZVP/0.0 " + std::to_string(RecordLines(reply).size());
+        if (condition.empty()) status += " VERSION " + std::to_string(AnnouncedVersion(reply));
+        EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), status + "\r\n");
+        EXPECT_EQ(AnnouncedVersion(reply) >= 0, condition.empty()) << reply.substr(0, 60);
         std::vector<ScheduleRecord> records;
         for (const std::string& line : RecordLines(reply)) {
             records.emplace_back();
@@ -99,9 +103,10 @@ protected:
 
 TEST_F(CalendarServerTest, HelloAndEmptyGetsAreNonEmptySuccessesWithoutRecords) {
     EXPECT_EQ(Request(kHello), "+OK RDZVP/0.0\r\n");
-    for (int dataSet : {1, 3}) EXPECT_EQ(Request(BuildGetLine(dataSet, "")), "+OK RDZVP/0.0 0\r\n");
+    for (int dataSet : {1, 3}) EXPECT_EQ(Request(BuildGetLine(dataSet, "")), "+OK RDZVP/0.0 0 VERSION 0\r\n");
     std::string genres = Request(BuildGetLine(2, ""));
-    EXPECT_EQ(genres.substr(0, 21), "+OK RDZVP/0.0 5\r\nDATA") << genres;
+    EXPECT_EQ(genres.substr(0, 24), "+OK RDZVP/0.0 5 VERSION ") << genres;
+    EXPECT_EQ(genres.substr(genres.find("\r\n"), 6), "\r\nDATA") << genres;
     EXPECT_EQ(RecordLines(genres).size(), 5u);
     EXPECT_EQ(Request(DateInfoSetLine(20070101, "x", 0)), "+OK RDZVP/0.0\r\n");
 }
@@ -304,7 +309,8 @@ TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
     EXPECT_EQ(second.date, 20070101);
     EXPECT_EQ(FieldText(second.name), "元日 (changed)");
     EXPECT_EQ(second.holiday, 0);
-    EXPECT_EQ(second.aux, 1);
+    EXPECT_EQ(second.aux, 2) << "the record's revision: stored, then changed once";
+    EXPECT_EQ(first.aux, 1);
     EXPECT_EQ(FieldText(second.host), "127.0.0.1");
 
     for (const std::string& line : {DateInfoSetLine(20070229, "x", 0), DateInfoSetLine(20070102, "x", 2),
@@ -312,6 +318,182 @@ TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
         EXPECT_TRUE(IsError(Request(line))) << line;
     }
     EXPECT_EQ(RecordLines(Request(BuildGetLine(3, ""))).size(), 2u);
+}
+
+// The messages of a refused conditional change, as the client shows them.
+std::string ConflictReply(const std::string& subject, bool deleted) {
+    return "-" +
+           Escape(subject + (deleted ? "、読み込んだ後にほかの人が削除しました。この変更は保存していません。"
+                                       "カレンダーには、削除された後の内容を表示します"
+                                     : "、読み込んだ後にほかの人が変更しました。この変更は保存していません。"
+                                       "カレンダーには、その人が変更した内容を表示します")) +
+           "\r\n";
+}
+
+// Every record line carries its record's revision: GET 1 field 5, GET 2
+// field 9, GET 3 field 4. A SET with the revision the client loaded as one
+// more field applies only while the record still has it; the plain forms
+// apply whatever is stored.
+TEST_F(CalendarServerTest, ConditionalSchedulesApplyOnlyToTheRevisionLoaded) {
+    AddSchedule(20070101, "mine", meetings_);
+    AddSchedule(20070101, "other", meetings_);
+    std::vector<std::string> lines = RecordLines(Request(BuildGetLine(1, "")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(RecordFields(lines[0]).Count(), 10u) << lines[0];
+    EXPECT_EQ(RecordFields(lines[0]).Int(5), 1) << "a new record's revision";
+    const int id = RecordFields(lines[0]).Int(2);
+    const int other = RecordFields(lines[1]).Int(2);
+    auto held = [&]() -> std::pair<std::string, int> {
+        for (const ScheduleRecord& record : Schedules()) {
+            if (record.id == id) return {std::string(FieldText(record.text)), record.aux};
+        }
+        return {"(gone)", 0};
+    };
+    auto change = [&](int op, const std::string& text, int revision) {
+        return Request(WithRevision(ScheduleSetLine(op, 20070101, id, text, meetings_), revision));
+    };
+
+    // Someone changes it with the plain form: unconditional, as always.
+    ASSERT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_CHANGE, 20070101, id, "theirs", meetings_))));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"theirs", 2}));
+    // The change loaded at revision 1 and the delete too are refused; nothing is written.
+    EXPECT_EQ(change(OP_CHANGE, "stale", 1), ConflictReply("このスケジュールは", false));
+    EXPECT_EQ(change(OP_DELETE, "", 1), ConflictReply("このスケジュールは", false));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"theirs", 2}));
+    // With the revision now stored it applies, and moves the revision on.
+    ASSERT_TRUE(IsSuccessReply(change(OP_CHANGE, "mine again", 2)));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"mine again", 3}));
+    ASSERT_TRUE(IsSuccessReply(change(OP_DELETE, "", 3)));
+    EXPECT_EQ(held().first, "(gone)");
+    // Deleted since: a conditional change or delete says so; a plain delete
+    // still succeeds and a plain change still finds no schedule.
+    EXPECT_EQ(change(OP_CHANGE, "too late", 3), ConflictReply("このスケジュールは", true));
+    EXPECT_EQ(change(OP_DELETE, "", 3), ConflictReply("このスケジュールは", true));
+    EXPECT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_DELETE, 20070101, id, "", meetings_))));
+    EXPECT_TRUE(IsError(Request(ScheduleSetLine(OP_CHANGE, 20070101, id, "x", meetings_))));
+
+    // Additions and unchanged records never conflict, whatever revision they carry.
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_ADD, 20070102, other, "added", trips_), 7))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_CHANGE, 20070102, 0, "added too", trips_), 9))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_NONE, 20070101, other, "x", meetings_), 5))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_DELETE, 20070101, 0, "", meetings_), 5))));
+    std::vector<ScheduleRecord> records = Schedules();
+    ASSERT_EQ(records.size(), 3u);
+    for (const ScheduleRecord& record : records) EXPECT_EQ(record.aux, 1) << FieldText(record.text);
+    EXPECT_EQ(ScheduleTexts(), (std::vector<std::string>{"added", "added too", "other"}));
+
+    // A revision is a strict integer of 0 or more.
+    for (const char* bad : {"-1", "x", "01", "", "2147483648"}) {
+        std::string line = ScheduleSetLine(OP_CHANGE, 20070101, other, "bad", meetings_);
+        EXPECT_TRUE(IsError(Request(line.substr(0, line.size() - 2) + ":" + bad + "\r\n"))) << bad;
+    }
+    EXPECT_EQ(ScheduleTexts(), (std::vector<std::string>{"added", "added too", "other"}));
+    std::string log = server_.Log();
+    EXPECT_NE(log.find("error(conflict-changed)"), std::string::npos) << log;
+    EXPECT_NE(log.find("error(conflict-deleted)"), std::string::npos) << log;
+}
+
+TEST_F(CalendarServerTest, ConditionalGenresAndDatesApplyOnlyToTheRevisionLoaded) {
+    auto genreLine = [&](int id) {
+        for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) {
+            if (RecordFields(line).Int(1) == id) return line;
+        }
+        return std::string();
+    };
+    std::string trips = genreLine(trips_);
+    EXPECT_EQ(RecordFields(trips).Count(), 10u) << trips;
+    EXPECT_EQ(RecordFields(trips).Int(9), 1) << trips;
+    auto rename = [&](const std::string& name, int revision) {
+        return Request(WithRevision(GenreSetLine(OP_CHANGE, trips_, LEVEL_GENRE, work_, name, name), revision));
+    };
+    ASSERT_TRUE(IsSuccessReply(rename("旅行", 1)));
+    EXPECT_EQ(rename("出張旅費", 1), ConflictReply("このジャンルは", false));
+    EXPECT_EQ(RecordFields(genreLine(trips_)).Text(4), "旅行");
+    EXPECT_EQ(RecordFields(genreLine(trips_)).Int(9), 2);
+    // Checked before anything else: a refused delete says "changed", not "in use".
+    AddSchedule(20070101, "trip", trips_);
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, work_, "", ""), 1)),
+              ConflictReply("このジャンルは", false));
+    ASSERT_TRUE(IsSuccessReply(Request(WithRevision(GenreSetLine(OP_DELETE, hobbies_, LEVEL_GENRE, home_, "", ""), 1))));
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_DELETE, hobbies_, LEVEL_GENRE, home_, "", ""), 1)),
+              ConflictReply("このジャンルは", true));
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_CHANGE, hobbies_, LEVEL_GENRE, home_, "x", "x"), 1)),
+              ConflictReply("このジャンルは", true));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(GenreSetLine(OP_ADD, hobbies_, LEVEL_GENRE, home_, "新", "新"), 4))));
+    EXPECT_TRUE(IsError(Request(WithRevision(GenreSetLine(OP_CHANGE, work_, LEVEL_GENRE, 0, "x", "x"), 1))))
+        << "a category stays the administrator's";
+
+    // A day: revision 0 means it had no record when it was loaded.
+    auto day = [&](const std::string& name, int revision) {
+        return Request(WithRevision(DateInfoSetLine(20070505, name, 1), revision));
+    };
+    auto dayRecord = [&] {
+        DateInfoRecord record;
+        for (const std::string& line : RecordLines(Request(BuildGetLine(3, "")))) {
+            if (RecordFields(line).Int(1) == 20070505) ParseDateInfoRecord(line, record);
+        }
+        return std::pair<std::string, int>{std::string(FieldText(record.name)), record.aux};
+    };
+    EXPECT_EQ(day("こどもの日", 1), ConflictReply("この日付の設定は", true));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"", 0}));
+    ASSERT_TRUE(IsSuccessReply(day("こどもの日", 0)));
+    EXPECT_EQ(day("子供の日", 0), ConflictReply("この日付の設定は", false));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"こどもの日", 1}));
+    ASSERT_TRUE(IsSuccessReply(day("子供の日", 1)));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"子供の日", 2}));
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070505, "端午", 1))));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"端午", 3}));
+    EXPECT_TRUE(IsError(Request("SET RDZVP/0.0 3 20070505:x:1:1:2:3\r\n")));
+}
+
+// VERSIONS names the three data sets' versions, the same as the GETs' status
+// lines, and follows what other processes write.
+TEST(CalendarServerCommands, VersionsFollowEveryWriterAndMatchTheGets) {
+    TempDir folder;
+    std::string database = FreshDatabase(folder);
+    ServerProcess server({}, database);
+    auto versions = [&] {
+        std::string reply = Exchange(server.Port(), "VERSIONS RDZVP/0.0\r\n");
+        std::vector<long long> counters;
+        EXPECT_EQ(reply.substr(0, 14), "+OK RDZVP/0.0 ") << reply;
+        EXPECT_EQ(reply.find("\r\n"), reply.size() - 2) << reply;
+        const std::string numbers = reply.substr(14, reply.size() - 16);
+        for (std::string_view word : SplitAll(numbers, " ")) {
+            counters.push_back(std::atoll(std::string(word).c_str()));
+        }
+        EXPECT_EQ(counters.size(), 3u) << reply;
+        counters.resize(3);
+        return counters;
+    };
+    auto getVersions = [&] {
+        std::vector<long long> counters;
+        for (int dataSet : {1, 2, 3}) counters.push_back(AnnouncedVersion(Exchange(server.Port(), BuildGetLine(dataSet, ""))));
+        return counters;
+    };
+    std::vector<long long> start = versions();
+    EXPECT_EQ(start, getVersions());
+    ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), DateInfoSetLine(20190101, "", 0))));
+    std::vector<long long> named = versions();
+    EXPECT_EQ(named[0], start[0]);
+    EXPECT_EQ(named[1], start[1]);
+    EXPECT_GT(named[2], start[2]);
+    // Another process fills the holidays: the empty New Year's Day gets its
+    // name, and its revision moves on too.
+    ASSERT_EQ(RunServerCommand({"holidays", "--db", database, "2019", "2019"}), 0);
+    std::vector<long long> filled = versions();
+    EXPECT_GT(filled[2], named[2]);
+    EXPECT_EQ(filled, getVersions());
+    for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(3, "")))) {
+        if (RecordFields(line).Int(1) == 20190101) {
+            EXPECT_EQ(RecordFields(line).Int(4), 2) << line;
+        }
+    }
+    for (const std::string& line : {"VERSIONS RDZVP/0.0 1\r\n"s, "VERSIONS RDZVP/1.0\r\n"s, "VERSIONS\r\n"s}) {
+        EXPECT_TRUE(IsError(Exchange(server.Port(), line))) << line;
+    }
+    EXPECT_EQ(Exchange(server.Port(), BuildGetLine(1, "sk0.id = 1 ")), "+OK RDZVP/0.0 0\r\n") << "a search";
+    std::string log = server.Log();
+    EXPECT_NE(log.find("127.0.0.1 VERSIONS sent="), std::string::npos) << log;
 }
 
 TEST_F(CalendarServerTest, MalformedRequestLinesGetErrorReplies) {
