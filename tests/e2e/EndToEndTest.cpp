@@ -584,6 +584,7 @@ TEST_F(EndToEnd, NamesADayAndMarksItAHolidayOnTheDatePage) {
     // Renamed here while another person renames the day: the server refuses
     // this page's change with one box, and the reload shows the other name.
     const std::string mine = kDayName + "(延期)", theirs = "創立記念日";
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
     ASSERT_TRUE(Keys("Return"));
     ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
     ASSERT_TRUE(Click(Middle(TabRect(FindDescendant(sheet, "SysTabControl32", -1), 1))));
@@ -610,6 +611,7 @@ TEST_F(EndToEnd, NamesADayAndMarksItAHolidayOnTheDatePage) {
     ASSERT_TRUE(ReloadEnded(loads));
     EXPECT_EQ(ShownWithTitle("SET失敗"), 0u);
     EXPECT_EQ(FieldText(HeldDateInfo(day)->name), theirs);
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
     ASSERT_TRUE(Keys("Return"));
     ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
     ASSERT_TRUE(Click(Middle(TabRect(FindDescendant(sheet, "SysTabControl32", -1), 1))));
@@ -1334,9 +1336,11 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersChangesAndNeitherOverwritesTh
 
     // The second adds a schedule; the first, in the foreground, says so
     // within a minute, in the status bar and the tray icon's tip, until F5.
+    // (Where the day lies on the screen, from this frame while it is shown.)
+    const POINT dayCell = CellCentre(column, row);
     auto secondAdds = [&](const std::string& text, size_t count) {
         ASSERT_TRUE(second.Raise());
-        ASSERT_TRUE(Click(CellCentre(column, row)));
+        ASSERT_TRUE(Click(dayCell));
         ASSERT_TRUE(Keys("Return"));
         ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, true, "16-second-sheet"));
         ASSERT_TRUE(Click(spots.add));

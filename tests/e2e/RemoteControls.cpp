@@ -145,7 +145,9 @@ std::string StatusPartText(HWND bar, int part) {
 
 std::vector<std::string> ToolTipTexts() {
     std::vector<HWND> tips;
-    for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) != nullptr;) tips.push_back(tip);
+    for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) != nullptr;) {
+        tips.push_back(tip);
+    }
     std::vector<std::string> texts;
     for (HWND tip : tips) {
         const int tools = static_cast<int>(SendRemote(tip, TTM_GETTOOLCOUNT, 0, 0));
