@@ -694,6 +694,46 @@ ServedCalendar ReadCalendar(int port) {
 
 }  // namespace
 
+// Two server processes on one database, each sent the same conditional
+// change at the same moment: the check and the write are one transaction,
+// so exactly one applies and the other is told someone else changed it.
+TEST(CalendarServerCommands, RacingConditionalChangesThroughTwoServersOneWins) {
+    TempDir folder;
+    std::string database = FreshDatabase(folder);
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"add-category", "--db", database, "Work"}, &output), 0);
+    const int category = std::atoi(output.c_str());
+    ServerProcess a({}, database), b({}, database);
+    ASSERT_TRUE(IsSuccessReply(Exchange(a.Port(), GenreSetLine(OP_ADD, 0, LEVEL_GENRE, category, "Meeting", "Mtg"))));
+    const int genre = RecordFields(RecordLines(Exchange(a.Port(), BuildGetLine(2, ""))).back()).Int(1);
+    ASSERT_TRUE(IsSuccessReply(Exchange(a.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "raced", genre))));
+    const int id = RecordFields(RecordLines(Exchange(b.Port(), BuildGetLine(1, ""))).at(0)).Int(2);
+    constexpr int kRounds = 12;
+    int wonByA = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::string replies[2];
+        std::vector<std::thread> racers;
+        for (int side = 0; side < 2; ++side) {
+            racers.emplace_back([&, side] {
+                std::string text = (side == 0 ? "a " : "b ") + std::to_string(round);
+                replies[side] = Exchange((side == 0 ? a : b).Port(),
+                                         WithRevision(ScheduleSetLine(OP_CHANGE, 20070101, id, text, genre), round + 1));
+            });
+        }
+        for (std::thread& racer : racers) racer.join();
+        ASSERT_NE(IsSuccessReply(replies[0]), IsSuccessReply(replies[1])) << Unescape(replies[0] + replies[1]);
+        const std::string& refused = IsSuccessReply(replies[0]) ? replies[1] : replies[0];
+        EXPECT_NE(Unescape(refused).find("ほかの人が変更しました"), std::string::npos) << Unescape(refused);
+        wonByA += IsSuccessReply(replies[0]);
+        std::string winner = (IsSuccessReply(replies[0]) ? "a " : "b ") + std::to_string(round);
+        std::vector<std::string> lines = RecordLines(Exchange(b.Port(), BuildGetLine(1, "")));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(Unescape(RecordFields(lines[0]).Text(3)), winner);
+        EXPECT_EQ(RecordFields(lines[0]).Int(5), round + 2);
+    }
+    RecordProperty("rounds_won_through_a", wonByA);
+}
+
 namespace {
 
 // The tables as servers made them before records had revisions.
