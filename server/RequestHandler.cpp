@@ -78,7 +78,8 @@ ReplyBytes RequestHandler::Get(const Request& request, std::chrono::steady_clock
         return BuildGetReply(store_, request, budget, std::nullopt);
     }
     // Everyone refreshing asks for these: one reply per data set and store
-    // version, shared. The version and the records come from one snapshot.
+    // version, shared. The version and the records come from one snapshot,
+    // and the status line names the data set's version of that snapshot.
     // Their work grows only with the data, never with what a client sends,
     // so only a stop cuts them short (a large calendar on a slow machine
     // still loads).
