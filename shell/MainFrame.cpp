@@ -269,7 +269,9 @@ LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TRAYNOTIFY: OnTrayNotify(lParam); break;
     case WM_TIMER:
-        if (wParam == kChangeCheckTimer && changes_.MayCheck(::GetTickCount())) StartVersionCheck();
+        if (wParam == kChangeCheckTimer && ServerAnnouncesVersions() && changes_.MayCheck(::GetTickCount())) {
+            StartVersionCheck();
+        }
         break;
     case WM_VERSIONS_CHECKED: OnVersionsChecked(static_cast<uint32_t>(wParam), lParam); break;
     case WM_CAME_BACK: OnCameBack(); break;
@@ -280,6 +282,14 @@ LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // ---------------------------------------------------------------------------
 // Others' changes
+
+bool MainFrame::ServerAnnouncesVersions() const {
+    // A server that announced no version when the data were loaded would
+    // not know the question either.
+    int64_t loaded[3];
+    store_.LoadedVersions(loaded);
+    return loaded[0] >= 0 || loaded[1] >= 0 || loaded[2] >= 0;
+}
 
 void MainFrame::StartVersionCheck() {
     const uint32_t ticket = changes_.CheckStarted(::GetTickCount());
@@ -300,7 +310,7 @@ void MainFrame::OnVersionsChecked(uint32_t ticket, LPARAM lParam) {
 void MainFrame::OnCameBack() {
     // Not under a modal window (nobody's editing is reloaded away), nor
     // while the frame is still minimized or hidden.
-    if (!IsWindowEnabled() || IsIconic() || !IsWindowVisible()) return;
+    if (!IsWindowEnabled() || IsIconic() || !IsWindowVisible() || !ServerAnnouncesVersions()) return;
     switch (changes_.CameBack(::GetTickCount())) {
     case ChangeTracker::ComeBack::kRefresh: RefreshChanged(); break;
     case ChangeTracker::ComeBack::kCheck: StartVersionCheck(); break;

@@ -108,6 +108,7 @@ private:
 
     // Others' changes: the background checks, the notice in the status bar
     // and the tray's tip, and the refresh when the person comes back.
+    bool ServerAnnouncesVersions() const;
     void StartVersionCheck();
     void OnVersionsChecked(uint32_t ticket, LPARAM result);
     void OnCameBack();
