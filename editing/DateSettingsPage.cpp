@@ -31,7 +31,11 @@ LRESULT DateSettingsPage::OnApply(NMHDR*) {
     if (DateSettingsChanged(initialName_, initialHoliday_, name, checked)) {
         DateInfoSet set(day_.context);
         // A failure is shown by the set; the sheet closes all the same.
-        set.Set(MakeDateSettingsRecord(day_.date.DateKey(1), name, checked));
+        DateInfoRecord record = MakeDateSettingsRecord(day_.date.DateKey(1), name, checked);
+        // The day as it was loaded: a conditional change stands only while
+        // nobody else has changed (or first named) the day since.
+        record.aux = day_.dateInfo ? day_.dateInfo->aux : 0;
+        set.Set(record);
     }
     // Nothing reaches the notification's result, which stays PSNRET_NOERROR:
     // the sheet closes.

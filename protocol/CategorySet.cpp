@@ -5,7 +5,8 @@ int CategorySet::Get(const std::string& condition) {
 }
 
 int CategorySet::Set(const CategoryRecord& record) {
-    return SendRecord(DATASET_CATEGORIES, FormatCategorySetBody(record));
+    const bool conditional = context_.TakesConditionalChanges(DATASET_CATEGORIES);
+    return SendRecord(DATASET_CATEGORIES, FormatCategorySetBody(record, conditional));
 }
 
 void CategorySet::Append(std::unique_ptr<CategoryRecord> record) {

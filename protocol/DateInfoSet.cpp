@@ -5,5 +5,6 @@ int DateInfoSet::Get(const std::string& condition) {
 }
 
 int DateInfoSet::Set(const DateInfoRecord& record) {
-    return SendRecord(DATASET_DATE_INFO, FormatDateInfoSetBody(record));
+    const bool conditional = context_.TakesConditionalChanges(DATASET_DATE_INFO);
+    return SendRecord(DATASET_DATE_INFO, FormatDateInfoSetBody(record, conditional));
 }

@@ -15,7 +15,16 @@ ProtocolClient::ProtocolClient(const ServerContext& context)
 ProtocolClient::~ProtocolClient() = default;
 
 void ProtocolClient::ShowFailure(const char* text, const char* caption) const {
+    if (context_.QuietFailures()) return;
     ShowMessageBox(context_.MessageOwner(), text, caption, MB_OK);
+}
+
+void ProtocolClient::ShowSystemFailure(int code, const char* caption) const {
+    // The shared error text belongs to the thread of the visible requests.
+    if (context_.QuietFailures()) return;
+    ErrorText& error = ErrorText::Shared();
+    error.Format(ErrorText::kSystemMessage, code, 0);
+    ShowFailure(error.Text(), caption);
 }
 
 std::string PortOutOfRangeText(DWORD port) {
@@ -45,9 +54,7 @@ int ProtocolClient::Connect() {
         hostent* host = gethostbyname(settings.szAddress.c_str());
         if (!host || !host->h_addr_list || !host->h_addr_list[0]) {
             const int code = WSAGetLastError();  // before anything else can reset it
-            ErrorText& error = ErrorText::Shared();
-            error.Format(ErrorText::kSystemMessage, code, 0);
-            ShowFailure(error.Text(), "gethostbyname失敗");
+            ShowSystemFailure(code, "gethostbyname失敗");
             return 0;
         }
         std::memcpy(&address.sin_addr, host->h_addr_list[0], sizeof address.sin_addr);
@@ -57,9 +64,7 @@ int ProtocolClient::Connect() {
         // Read at once: creating the shared error text on its first use
         // resets the thread's last error.
         const int code = WSAGetLastError();
-        ErrorText& error = ErrorText::Shared();
-        error.Format(ErrorText::kSystemMessage, code, 0);
-        ShowFailure(error.Text(), "Connect失敗");
+        ShowSystemFailure(code, "Connect失敗");
         return 0;
     }
     return 1;
@@ -91,9 +96,7 @@ bool ProtocolClient::Transfer(const std::string& line, const char* caption, cons
     if (receiveError != 0) {
         // The connection failed before the server ended the reply: whatever
         // arrived may stop anywhere, even inside a field.
-        ErrorText& error = ErrorText::Shared();
-        error.Format(ErrorText::kSystemMessage, receiveError, 0);
-        ShowFailure(error.Text(), caption);
+        ShowSystemFailure(receiveError, caption);
         return false;
     }
     return true;
@@ -135,5 +138,6 @@ bool ProtocolClient::AcceptReply(const ReplyReader& reader, const char* caption)
 int ProtocolClient::Hello() { return Exchange(std::string(kHelloLine), kCaptionHello).success ? 1 : 0; }
 
 int ProtocolClient::SendRecord(int dataSet, const std::string& body) {
+    context_.ChangeSent(dataSet);
     return Exchange(BuildSetLine(dataSet, body), kCaptionSet).success ? 1 : 0;
 }

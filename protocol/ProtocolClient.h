@@ -69,6 +69,10 @@ public:
 
     const TcpSocket& Socket() const { return *socket_; }
 
+    // The data set's change counter that the last successful GET through
+    // this client announced, or -1 when it announced none.
+    int64_t AnnouncedVersion() const { return announcedVersion_; }
+
 protected:
     // GET of one data set: on a success reply replaces `records` by one
     // zero-filled record per record line, filled by `parse`, in order, and
@@ -91,6 +95,8 @@ private:
     using PieceTaker = std::function<void(std::string_view)>;
 
     void ShowFailure(const char* text, const char* caption) const;
+    // The system's text for a WinSock error code.
+    void ShowSystemFailure(int code, const char* caption) const;
     // Connects, sends `line` and hands every piece of the reply to `take` as
     // it arrives. True when the reply ended with the server's orderly close;
     // false after a failed connection, a failed receive, a silent server or
@@ -101,6 +107,7 @@ private:
     bool AcceptReply(const ReplyReader& reader, const char* caption) const;
 
     std::unique_ptr<TcpSocket> socket_;
+    int64_t announcedVersion_ = -1;
 };
 
 template <typename Record>
@@ -140,6 +147,7 @@ int ProtocolClient::FetchRecords(int dataSet, const std::string& condition, cons
             return 0;
         }
         records = std::move(fetched);
+        if (!ReadAnnouncedVersion(reader.FirstLine(), announcedVersion_)) announcedVersion_ = -1;
         return 1;
     } catch (const std::bad_alloc&) {
         // Out of memory after the reply: the records made so far are gone by

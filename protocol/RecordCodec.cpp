@@ -61,6 +61,7 @@ void ParseCategoryRecord(std::string_view line, CategoryRecord& record) {
     record.editState = fields.Int(6);
     UnescapeToField(record.entered, fields.Text(7));
     UnescapeToField(record.host, fields.Text(8));
+    record.revision = fields.Int(9);
 }
 
 void ParseDateInfoRecord(std::string_view line, DateInfoRecord& record) {
@@ -85,19 +86,30 @@ void AppendText(std::string& body, std::string_view text) {
     body += ':';
 }
 
+// Whether a record with this pending change goes out with its revision.
+bool ChangesStoredRecord(int32_t op, int32_t id) {
+    return (op == OP_CHANGE || op == OP_DELETE) && id != 0;
+}
+
+void AppendRevision(std::string& body, int32_t revision) {
+    body += ':';
+    body += FormatInt(revision);
+}
+
 }  // namespace
 
-std::string FormatScheduleSetBody(const ScheduleRecord& record) {
+std::string FormatScheduleSetBody(const ScheduleRecord& record, bool conditional) {
     std::string body;
     AppendInt(body, record.op);
     AppendInt(body, record.date);
     AppendInt(body, record.id);
     AppendText(body, FieldText(record.text));
     body += FormatInt(record.genreId);
+    if (conditional && ChangesStoredRecord(record.op, record.id)) AppendRevision(body, record.aux);
     return body;
 }
 
-std::string FormatCategorySetBody(const CategoryRecord& record) {
+std::string FormatCategorySetBody(const CategoryRecord& record, bool conditional) {
     std::string body;
     AppendInt(body, record.op);
     AppendInt(body, record.id);
@@ -105,15 +117,17 @@ std::string FormatCategorySetBody(const CategoryRecord& record) {
     AppendInt(body, record.parentId);
     AppendText(body, FieldText(record.name));
     body += Escape(FieldText(record.shortName));
+    if (conditional && ChangesStoredRecord(record.op, record.id)) AppendRevision(body, record.revision);
     return body;
 }
 
-std::string FormatDateInfoSetBody(const DateInfoRecord& record) {
+std::string FormatDateInfoSetBody(const DateInfoRecord& record, bool conditional) {
     std::string body;
     AppendInt(body, record.date);
     AppendText(body, FieldText(record.name));
     AppendInt(body, record.holiday);
     // The server's auxiliary column; the client always sends 1 here.
     body += '1';
+    if (conditional) AppendRevision(body, record.aux);
     return body;
 }

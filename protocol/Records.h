@@ -35,6 +35,8 @@ struct ScheduleRecord {
     int32_t id;
     char text[256];
     int32_t genreId;
+    // Whatever the server sends here; a server that announces versions sends
+    // the schedule's revision, which a conditional change carries back.
     int32_t aux;
     char entered[19];
     char host[128];
@@ -55,6 +57,8 @@ struct CategoryRecord {
     int32_t editState;
     char entered[19];
     char host[128];
+    // The record's revision, from servers that send one (0 from others).
+    int32_t revision;
     _TREEITEM* treeItem;  // not on the wire
 };
 using GenreRecord = CategoryRecord;
@@ -66,6 +70,8 @@ struct DateInfoRecord {
     int32_t date;  // date key
     char name[256];
     int32_t holiday;
+    // As with schedules: the day's revision from a server that announces
+    // versions. A record made for a day the server had no record of keeps 0.
     int32_t aux;
     char entered[19];
     char host[128];
@@ -77,7 +83,14 @@ void ParseScheduleRecord(std::string_view line, ScheduleRecord& record);
 void ParseCategoryRecord(std::string_view line, CategoryRecord& record);
 void ParseDateInfoRecord(std::string_view line, DateInfoRecord& record);
 
-// SET bodies, fields joined by ":" (texts escaped).
-std::string FormatScheduleSetBody(const ScheduleRecord& record);
-std::string FormatCategorySetBody(const CategoryRecord& record);
-std::string FormatDateInfoSetBody(const DateInfoRecord& record);
+// SET bodies, fields joined by ":" (texts escaped). A conditional body
+// carries the revision the record was loaded with as one more field, and the
+// server applies it only while the stored record still has that revision:
+// nobody's change is overwritten unseen. Only changes and deletions of
+// stored records are made conditional; an addition, or a record sent
+// unchanged, goes out in the plain form, which never conflicts.
+std::string FormatScheduleSetBody(const ScheduleRecord& record, bool conditional = false);
+std::string FormatCategorySetBody(const CategoryRecord& record, bool conditional = false);
+// A day's record always states the day as it should be; conditional, it
+// carries the day's revision (0: the day had no record when it was loaded).
+std::string FormatDateInfoSetBody(const DateInfoRecord& record, bool conditional = false);

@@ -20,7 +20,8 @@ void ScheduleSet::DropIndex() {
 }
 
 int ScheduleSet::Set(const ScheduleRecord& record) {
-    return SendRecord(DATASET_SCHEDULES, FormatScheduleSetBody(record));
+    const bool conditional = context_.TakesConditionalChanges(DATASET_SCHEDULES);
+    return SendRecord(DATASET_SCHEDULES, FormatScheduleSetBody(record, conditional));
 }
 
 std::map<int32_t, int32_t> ScheduleSet::CountByGenre(int32_t fromDate, int32_t toDate) const {

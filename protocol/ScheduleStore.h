@@ -4,24 +4,11 @@
 
 #include "protocol/CategorySet.h"
 #include "protocol/DateInfoSet.h"
+#include "protocol/LoadMask.h"
 #include "protocol/ScheduleSet.h"
 
 #include <cstdint>
 #include <functional>
-
-// Steps of a load.
-enum : uint32_t {
-    LOAD_CHECK_SERVER = 0x01,
-    LOAD_SCHEDULES = 0x02,
-    LOAD_CATEGORIES = 0x04,
-    LOAD_DATE_INFO = 0x08,
-};
-
-// The masks the program uses.
-inline constexpr uint32_t kLoadEverything = 0xFFFF;
-inline constexpr uint32_t kLoadRefresh = LOAD_SCHEDULES | LOAD_CATEGORIES | LOAD_DATE_INFO;
-inline constexpr uint32_t kLoadAfterCategoryDialog = LOAD_CATEGORIES;
-inline constexpr uint32_t kLoadAfterDaySheet = LOAD_SCHEDULES | LOAD_DATE_INFO;
 
 // Receives each progress text of a load.
 using LoadStatusOutput = std::function<void(const char* text)>;
@@ -40,6 +27,21 @@ public:
     // first failing step ends the sequence after its own texts; sets of
     // steps that ran keep their new data, the others their old. Returns 0.
     int RunLoad(uint32_t mask, const LoadStatusOutput& status);
+
+    // The version each data set was last loaded at, as its server announced
+    // it (-1: announced none, or never loaded).
+    void LoadedVersions(int64_t (&versions)[3]) const {
+        versions[0] = schedules.AnnouncedVersion();
+        versions[1] = categories.AnnouncedVersion();
+        versions[2] = dateInfo.AnnouncedVersion();
+    }
+    // Whether changes to data set `dataSet` (1 to 3) may go out conditional:
+    // its server announced a version when it was last loaded.
+    bool TakesConditionalChanges(int dataSet) const {
+        int64_t versions[3];
+        LoadedVersions(versions);
+        return dataSet >= 1 && dataSet <= 3 && versions[dataSet - 1] >= 0;
+    }
 
     ScheduleSet schedules;
     CategorySet categories;

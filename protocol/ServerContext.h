@@ -18,4 +18,14 @@ public:
     // window, for good; a slow but steady reply is never cut.
     virtual DWORD SilenceLimitMs() const { return kDefaultSilenceLimitMs; }
     static constexpr DWORD kDefaultSilenceLimitMs = 30000;
+
+    // Whether the server that the data set was last loaded from announced
+    // its version, and with it the records' revisions: changes to that data
+    // set then go out conditional (Records.h).
+    virtual bool TakesConditionalChanges(int /*dataSet*/) const { return false; }
+    // Called before a change to the data set is sent.
+    virtual void ChangeSent(int /*dataSet*/) const {}
+    // True for requests that run unseen in the background: their failures
+    // are judged as usual but shown to nobody.
+    virtual bool QuietFailures() const { return false; }
 };

@@ -1,6 +1,9 @@
 #include "protocol/WireFormat.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -146,20 +149,72 @@ std::string_view RecordFields::Text(size_t index) const {
     return index < count_ ? fields_[index] : std::string_view();
 }
 
-bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count) {
-    static constexpr std::string_view kCountedStatus = "+OK RDZVP/0.0 ";
-    size_t end = FindLineEnd(reply, 0);
-    std::string_view first = reply.substr(0, end);
+namespace {
+
+constexpr std::string_view kCountedStatus = "+OK RDZVP/0.0 ";
+
+// The words of a status line after "+OK RDZVP/0.0 ", or false when the
+// reply's first line does not begin so.
+bool StatusWords(std::string_view reply, std::string_view& words) {
+    std::string_view first = reply.substr(0, FindLineEnd(reply, 0));
     if (first.substr(0, kCountedStatus.size()) != kCountedStatus) return false;
-    std::string_view digits = first.substr(kCountedStatus.size());
-    if (digits.empty()) return false;
-    uint64_t value = 0;
-    for (char c : digits) {
+    words = first.substr(kCountedStatus.size());
+    return true;
+}
+
+// Takes the next space-separated word off the front of `words`.
+std::string_view NextWord(std::string_view& words) {
+    size_t end = words.find(' ');
+    std::string_view word = words.substr(0, end);
+    words = end == std::string_view::npos ? std::string_view() : words.substr(end + 1);
+    return word;
+}
+
+// A word of decimal digits only; values beyond 64 bits read as the largest.
+bool ReadDigits(std::string_view word, uint64_t& value) {
+    if (word.empty()) return false;
+    value = 0;
+    for (char c : word) {
         if (c < '0' || c > '9') return false;
         unsigned digit = static_cast<unsigned>(c - '0');
         value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
     }
-    count = value;
+    return true;
+}
+
+// A counter: digits within the signed 64-bit range.
+bool ReadCounter(std::string_view word, int64_t& value) {
+    uint64_t digits = 0;
+    if (!ReadDigits(word, digits) || digits > static_cast<uint64_t>(INT64_MAX)) return false;
+    value = static_cast<int64_t>(digits);
+    return true;
+}
+
+}  // namespace
+
+bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count) {
+    std::string_view words;
+    if (!StatusWords(reply, words)) return false;
+    return ReadDigits(NextWord(words), count);
+}
+
+bool ReadAnnouncedVersion(std::string_view reply, int64_t& version) {
+    std::string_view words;
+    uint64_t count = 0;
+    if (!StatusWords(reply, words) || !ReadDigits(NextWord(words), count)) return false;
+    if (NextWord(words) != "VERSION") return false;
+    return ReadCounter(NextWord(words), version);
+}
+
+bool ReadVersionsReply(std::string_view reply, int64_t (&versions)[3]) {
+    std::string_view words;
+    if (!StatusWords(reply, words)) return false;
+    int64_t read[3];
+    for (int64_t& version : read) {
+        if (!ReadCounter(NextWord(words), version)) return false;
+    }
+    if (!words.empty()) return false;
+    std::copy(std::begin(read), std::end(read), std::begin(versions));
     return true;
 }
 

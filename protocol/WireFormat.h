@@ -18,6 +18,10 @@ inline constexpr std::string_view kProtocolToken = "RDZVP/0.0";
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kHelloLine = "HELLO RDZVP/0.0\r\n";
 
+// Asks a server for the change counters of its three data sets; a server
+// that does not know the request answers with a failure.
+inline constexpr std::string_view kVersionsLine = "VERSIONS RDZVP/0.0\r\n";
+
 // Client to server: "+" "%" ":" " " become "+2B" "+25" "+3A" "+20", and CR
 // and LF become "+0D" and "+0A" so that a line break inside a text can never
 // end the request line; every other byte passes unchanged.
@@ -122,10 +126,21 @@ inline bool IsProtocolReply(std::string_view reply) {
 }
 
 // The number of record lines that a success reply of a GET announces: the
-// reply's first line is exactly "+OK RDZVP/0.0 " followed by decimal digits.
-// Returns false when the first line is anything else (the plain framing,
-// which announces nothing). A count beyond 64 bits reads as the largest value.
+// reply's first line is "+OK RDZVP/0.0 " followed by decimal digits, alone or
+// followed by a space and more words (" VERSION 17"). Returns false when the
+// first line is anything else (the plain framing, which announces nothing).
+// A count beyond 64 bits reads as the largest value.
 bool ReadAnnouncedRecordCount(std::string_view reply, uint64_t& count);
+
+// The data set's change counter that a GET of a whole data set announces
+// after its count: "+OK RDZVP/0.0 <count> VERSION <version>". A server that
+// announces it also sends every record's revision and takes conditional
+// changes. False when the first line carries no such version.
+bool ReadAnnouncedVersion(std::string_view reply, int64_t& version);
+
+// The change counters of data sets 1, 2 and 3 in a success reply to
+// kVersionsLine: "+OK RDZVP/0.0 <v1> <v2> <v3>". False for any other reply.
+bool ReadVersionsReply(std::string_view reply, int64_t (&versions)[3]);
 
 // The shortest record line: "DATA" and its CR LF.
 inline constexpr size_t kShortestRecordLine = 6;

@@ -167,15 +167,18 @@ CalendarCounts RestoreCalendar(const std::string& file, const std::string& locat
     if (file == location || SameFile(file, location)) throw std::runtime_error("the backup and the database are one file");
     SqliteConnection backup(file, false, true);
     CheckCalendarFile(backup, file);
+    // The store reads only SQLite files it may write to: a private copy,
+    // brought up to the tables this server uses (a backup made before
+    // records had revisions gets them at 1) before anything is replaced.
+    TemporaryDatabase copy;
+    {
+        SqliteConnection scratch(copy.Path(), true);
+        CopyPages(backup, scratch);
+    }
+    std::unique_ptr<CalendarStore> restored = OpenCalendarStore(copy.Path());
 
     if (IsPostgresLocation(location)) {
-        // The store reads only SQLite files it may write to: read a private copy.
-        TemporaryDatabase copy;
-        {
-            SqliteConnection scratch(copy.Path(), true);
-            CopyPages(backup, scratch);
-        }
-        CalendarContents contents = OpenCalendarStore(copy.Path())->Export();
+        CalendarContents contents = restored->Export();
         OpenCalendarStore(location)->Import(contents);
         return CalendarCounts{static_cast<long long>(contents.categories.size()),
                               static_cast<long long>(contents.schedules.size()),
@@ -193,7 +196,11 @@ CalendarCounts RestoreCalendar(const std::string& file, const std::string& locat
             if (dataSet >= 1 && dataSet <= 3) before[dataSet - 1] = versions.Int(1);
         }
     }
-    CopyPages(backup, target);
+    restored.reset();
+    {
+        SqliteConnection source(copy.Path(), false);
+        CopyPages(source, target);
+    }
     // The counters move on past what either file had: no reply built from
     // the replaced contents can pass for a reply of the restored ones.
     SqliteWriteTransaction transaction(target);

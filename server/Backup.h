@@ -26,7 +26,8 @@ CalendarCounts BackupCalendar(const std::string& location, const std::string& fi
 // database (created when missing) gets the backup's contents in place of its
 // own, in one step; its data-set counters move on past both, so a server that
 // still runs serves nothing it had cached before. A PostgreSQL database must
-// be empty (the backup's ids are kept). Throws std::runtime_error with the
-// reason; a file that is no calendar backup is refused before anything
-// changes.
+// be empty (the backup's ids and revisions are kept). A backup made before
+// records had revisions is restored with every record at revision 1.
+// Throws std::runtime_error with the reason; a file that is no calendar
+// backup is refused before anything changes.
 CalendarCounts RestoreCalendar(const std::string& file, const std::string& location);

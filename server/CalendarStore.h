@@ -57,23 +57,28 @@ struct ForeignImportTally {
 };
 
 // Everything a calendar holds, record for record, for moving it from one
-// engine to the other with its ids.
+// engine to the other with its ids and revisions.
 struct CalendarContents {
     struct Category {
-        int32_t id = 0, level = 0, parentId = 0, editState = 0;
+        int32_t id = 0, level = 0, parentId = 0, editState = 0, revision = 1;
         std::string name, shortName, entered, host;
     };
     struct Schedule {
-        int32_t id = 0, date = 0, genreId = 0, aux = 0;
+        int32_t id = 0, date = 0, genreId = 0, aux = 0, revision = 1;
         std::string text, entered, host;
     };
     struct DateInfo {
-        int32_t date = 0, holiday = 0, aux = 0;
+        int32_t date = 0, holiday = 0, aux = 0, revision = 1;
         std::string name, entered, host;
+    };
+    // An event imported from another calendar (see ForeignEvent).
+    struct ForeignKey {
+        std::string key, entered, host;
     };
     std::vector<Category> categories;
     std::vector<Schedule> schedules;
     std::vector<DateInfo> dateInfo;
+    std::vector<ForeignKey> foreignEvents;
     // The highest ids ever given out (deleted records' ids are not reused).
     int64_t lastCategoryId = 0;
     int64_t lastScheduleId = 0;
@@ -116,7 +121,10 @@ public:
     virtual size_t AppendDateInfo(std::string& reply, WorkBudget& budget) = 0;
 
     // SET: applies one checked change in one transaction; on failure
-    // nothing is stored and the failure says why.
+    // nothing is stored and the failure says why. Every record has a
+    // revision, 1 when it is made and one more with each change; a change
+    // that expects a revision (ExpectedRevision) is checked against the
+    // stored one in the same transaction and refused when they differ.
     virtual std::optional<Failure> ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) = 0;
     virtual std::optional<Failure> ApplyGenre(const GenreChange& change, const ChangeStamp& stamp) = 0;
     virtual std::optional<Failure> ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) = 0;
@@ -139,10 +147,12 @@ public:
     virtual int64_t CountSchedules() = 0;
     virtual int64_t CountCategories() = 0;
 
-    // Every record, from one snapshot.
+    // Every record, with the keys of the events imported from other
+    // calendars, from one snapshot.
     virtual CalendarContents Export() = 0;
-    // Writes `contents` into this empty store in one transaction, ids kept;
-    // later additions get ids above the highest ever given out.
+    // Writes `contents` into this empty store in one transaction, ids and
+    // revisions kept; later additions get ids above the highest ever given
+    // out.
     virtual void Import(const CalendarContents& contents) = 0;
 
 protected:

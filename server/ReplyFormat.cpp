@@ -34,9 +34,23 @@ std::string EscapeReplyText(std::string_view text) {
     return out;
 }
 
-std::string GetStatusLine(size_t recordLines) {
+std::string GetStatusLine(size_t recordLines, std::optional<int64_t> version) {
     std::string line = "+OK RDZVP/0.0 ";
     line += std::to_string(recordLines);
+    if (version) {
+        line += " VERSION ";
+        line += std::to_string(*version);
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::string VersionsReply(const StoreVersion& version) {
+    std::string line = "+OK RDZVP/0.0";
+    for (int64_t counter : version) {
+        line += ' ';
+        line += std::to_string(counter);
+    }
     line += "\r\n";
     return line;
 }

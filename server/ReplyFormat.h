@@ -2,7 +2,10 @@
 // lines and error replies, as bytes.
 #pragma once
 
+#include "server/StoreVersion.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,11 +14,18 @@
 inline constexpr std::string_view kSuccessStatusLine = "+OK RDZVP/0.0\r\n";
 
 // The success line of a GET names how many record lines follow, so a reply
-// cut short is told from a whole one: "+OK RDZVP/0.0 <n>" + CR LF.
-std::string GetStatusLine(size_t recordLines);
+// cut short is told from a whole one: "+OK RDZVP/0.0 <n>" + CR LF. The GET
+// of a whole data set also names the data set's version, read with its
+// records: "+OK RDZVP/0.0 <n> VERSION <v>" + CR LF.
+std::string GetStatusLine(size_t recordLines, std::optional<int64_t> version = std::nullopt);
 
-// Room kept in front of a GET's records for its status line.
-inline constexpr size_t kStatusLineRoom = 40;
+// Room kept in front of a GET's records for its status line: the longest
+// count and version (20 digits each) fit.
+inline constexpr size_t kStatusLineRoom = 72;
+
+// The reply of VERSIONS: "+OK RDZVP/0.0 <v1> <v2> <v3>" + CR LF, the change
+// counters of data sets 1, 2 and 3.
+std::string VersionsReply(const StoreVersion& version);
 
 // Escape, and also CR, LF and NUL (as "+0D", "+0A", "+00"), so a text can
 // never split or cut a reply line.

@@ -22,7 +22,9 @@ std::optional<Failure> ApplySet(CalendarStore& store, const Request& request, co
 // The records after room for the status line, which goes in front of them
 // once their number is known: the reply is never copied. A reply charged to
 // the shared memory gives its charge back when its last holder lets go.
-ReplyBytes BuildGetReply(CalendarStore& store, const Request& request, WorkBudget& budget) {
+// `version`, when given, is the data set's version the records were read at.
+ReplyBytes BuildGetReply(CalendarStore& store, const Request& request, WorkBudget& budget,
+                         std::optional<int64_t> version) {
     std::string buffer(kStatusLineRoom, ' ');
     size_t lines = 0;
     switch (request.dataSet) {
@@ -31,7 +33,7 @@ ReplyBytes BuildGetReply(CalendarStore& store, const Request& request, WorkBudge
     default: lines = store.AppendDateInfo(buffer, budget); break;
     }
     budget.Check(buffer.capacity());
-    std::string status = GetStatusLine(lines);
+    std::string status = GetStatusLine(lines, version);
     size_t begin = kStatusLineRoom - status.size();
     buffer.replace(begin, status.size(), status);
     if (!budget.Memory()) return ReplyBytes(std::make_shared<const std::string>(std::move(buffer)), begin);
@@ -53,6 +55,7 @@ Failure StoppedFailure(const WorkStopped& stopped) {
 }  // namespace
 
 std::string RequestKindForLog(std::string_view line) {
+    if (line.substr(0, 8) == "VERSIONS") return "VERSIONS";
     for (std::string_view word : {"HELLO", "GET", "SET"}) {
         if (line.substr(0, word.size()) != word) continue;
         std::string kind(word);
@@ -72,10 +75,11 @@ ReplyBytes RequestHandler::Get(const Request& request, std::chrono::steady_clock
     if (request.dataSet == DATASET_SCHEDULES && !request.filter.Empty()) {
         // A search: built for this request alone, under the shared memory.
         WorkBudget budget(deadline, stopping, &memory_);
-        return BuildGetReply(store_, request, budget);
+        return BuildGetReply(store_, request, budget, std::nullopt);
     }
     // Everyone refreshing asks for these: one reply per data set and store
-    // version, shared. The version and the records come from one snapshot.
+    // version, shared. The version and the records come from one snapshot,
+    // and the status line names the data set's version of that snapshot.
     // Their work grows only with the data, never with what a client sends,
     // so only a stop cuts them short (a large calendar on a slow machine
     // still loads).
@@ -84,7 +88,7 @@ ReplyBytes RequestHandler::Get(const Request& request, std::chrono::steady_clock
     CalendarStore::ReadSnapshot snapshot(store_);
     StoreVersion version = store_.Version();
     if (std::optional<ReplyBytes> cached = cache_.Find(request.dataSet, version)) return *cached;
-    ReplyBytes reply = BuildGetReply(store_, request, budget);
+    ReplyBytes reply = BuildGetReply(store_, request, budget, version[static_cast<size_t>(request.dataSet - 1)]);
     cache_.Keep(request.dataSet, version, reply);
     return reply;
 }
@@ -98,6 +102,10 @@ HandledRequest RequestHandler::Handle(std::string_view line, const std::string& 
     const Request& request = parsed.Value();
     try {
         if (request.kind == RequestKind::Get) return HandledRequest{Get(request, deadline, stopping), kind, "ok"};
+        // One small read of the counters: no snapshot, no GET work.
+        if (request.kind == RequestKind::Versions) {
+            return HandledRequest{ReplyBytes(VersionsReply(store_.Version())), kind, "ok"};
+        }
         if (request.kind == RequestKind::Set) {
             std::optional<Failure> failure = ApplySet(store_, request, StampNow(clientHost));
             if (failure) return FailureReply(kind, *failure);

@@ -9,10 +9,19 @@
 namespace {
 
 // Splits the body "field:field:..." of a SET of `dataSet`, insists on
-// exactly `expected` fields and starts the request.
+// exactly `expected` fields, or one more (the expected revision, read into
+// `revision`), and starts the request.
 std::optional<Failure> StartSet(std::string_view body, int dataSet, size_t expected,
-                                std::vector<std::string_view>& fields, Request& request) {
+                                std::vector<std::string_view>& fields, Request& request, ExpectedRevision& revision) {
     fields = SplitAll(body, ":");
+    if (fields.size() == expected + 1) {
+        int32_t value = 0;
+        if (!ParseStrictInt(fields.back(), value) || value < 0) {
+            return MakeFailure("bad-revision", "リビジョンが 0 以上の整数ではありません");
+        }
+        revision = ExpectedRevision{true, value};
+        fields.pop_back();
+    }
     if (fields.size() != expected) {
         return MakeFailure("field-count", "SET " + FormatInt(dataSet) + " の項目数が正しくありません(" +
                                               FormatInt(static_cast<int32_t>(expected)) + " 個必要なところ " +
@@ -79,8 +88,8 @@ bool StoresFields(int32_t op) {
 Outcome<Request> ParseScheduleSet(std::string_view body) {
     std::vector<std::string_view> fields;
     Request request;
-    if (auto wrong = StartSet(body, DATASET_SCHEDULES, 5, fields, request)) return *wrong;
     ScheduleChange& change = request.schedule;
+    if (auto wrong = StartSet(body, DATASET_SCHEDULES, 5, fields, request, change.expected)) return *wrong;
     Failure failure;
     if (!ReadIntField(fields[0], "処理区分", change.op, failure) ||
         !ReadIntField(fields[1], "日付", change.date, failure) ||
@@ -101,8 +110,8 @@ Outcome<Request> ParseScheduleSet(std::string_view body) {
 Outcome<Request> ParseGenreSet(std::string_view body) {
     std::vector<std::string_view> fields;
     Request request;
-    if (auto wrong = StartSet(body, DATASET_CATEGORIES, 6, fields, request)) return *wrong;
     GenreChange& change = request.genre;
+    if (auto wrong = StartSet(body, DATASET_CATEGORIES, 6, fields, request, change.expected)) return *wrong;
     Failure failure;
     if (!ReadIntField(fields[0], "処理区分", change.op, failure) ||
         !ReadIntField(fields[1], "id", change.id, failure) ||
@@ -127,8 +136,8 @@ Outcome<Request> ParseGenreSet(std::string_view body) {
 Outcome<Request> ParseDateInfoSet(std::string_view body) {
     std::vector<std::string_view> fields;
     Request request;
-    if (auto wrong = StartSet(body, DATASET_DATE_INFO, 4, fields, request)) return *wrong;
     DateInfoChange& change = request.dateInfo;
+    if (auto wrong = StartSet(body, DATASET_DATE_INFO, 4, fields, request, change.expected)) return *wrong;
     Failure failure;
     if (!ReadIntField(fields[0], "日付", change.date, failure) ||
         !ReadIntField(fields[2], "休日区分", change.holiday, failure) ||
@@ -291,6 +300,11 @@ Outcome<Request> ParseRequest(std::string_view line) {
     }
     std::string_view helloLine = kHelloLine.substr(0, kHelloLine.size() - kLineEnd.size());
     if (line == helloLine) return Request{};
+    if (line == kVersionsRequest) {
+        Request request;
+        request.kind = RequestKind::Versions;
+        return request;
+    }
 
     RequestKind kind;
     if (line.substr(0, 4) == "GET ") {
@@ -299,7 +313,9 @@ Outcome<Request> ParseRequest(std::string_view line) {
         kind = RequestKind::Set;
     } else if (line.substr(0, helloLine.size()) == helloLine) {
         return MakeFailure("malformed", "HELLO 要求の後ろに余計な文字があります");
-    } else if (line.substr(0, 6) == "HELLO ") {
+    } else if (line.substr(0, kVersionsRequest.size()) == kVersionsRequest) {
+        return MakeFailure("malformed", "VERSIONS 要求の後ろに余計な文字があります");
+    } else if (line.substr(0, 6) == "HELLO " || line.substr(0, 9) == "VERSIONS ") {
         return MakeFailure("version", "プロトコルのバージョンが違います(RDZVP/0.0 だけに対応しています)");
     } else {
         return MakeFailure("unknown-request", "不明な要求です(HELLO、GET、SET だけに対応しています)");

@@ -39,7 +39,7 @@ struct Frame {
 // - TooLong: the line is longer than kMaxRequestLine; reply with an error.
 Frame FindRequestLine(std::string_view received);
 
-enum class RequestKind { Hello, Get, Set };
+enum class RequestKind { Hello, Get, Set, Versions };
 
 // A parsed "schedule like", "sk0.id" and "sk1.id" condition. Every clause
 // must hold (the clauses are joined by "and").
@@ -53,12 +53,21 @@ struct ScheduleFilter {
     bool Accepts(int32_t categoryId, int32_t genreId, std::string_view text) const;
 };
 
+// A SET that carries the revision its record had when the client loaded it
+// (one field more than the plain form) applies only while the stored record
+// still has that revision; the plain form applies whatever is stored.
+struct ExpectedRevision {
+    bool conditional = false;
+    int32_t revision = 0;  // 0 for SET 3: the day had no record
+};
+
 struct ScheduleChange {
     int32_t op = 0;
     int32_t date = 0;
     int32_t id = 0;
     std::string text;
     int32_t genreId = 0;
+    ExpectedRevision expected;
 };
 
 struct GenreChange {
@@ -68,6 +77,7 @@ struct GenreChange {
     int32_t parentId = 0;
     std::string name;
     std::string shortName;
+    ExpectedRevision expected;
 };
 
 struct DateInfoChange {
@@ -75,6 +85,7 @@ struct DateInfoChange {
     std::string name;
     int32_t holiday = 0;
     int32_t aux = 0;
+    ExpectedRevision expected;
 };
 
 // One checked request. Only the member of its kind and data set is filled.
@@ -87,9 +98,13 @@ struct Request {
     DateInfoChange dateInfo;  // SET 3
 };
 
+// The request line of VERSIONS, which asks for the data sets' change
+// counters, without its line end.
+inline constexpr std::string_view kVersionsRequest = "VERSIONS RDZVP/0.0";
+
 // Parses one request line (without its line end). On success the request is
 // fully checked for everything that needs no stored data: field counts,
-// integer syntax, op codes, real dates, text lengths. On error the failure
+// integer syntax, op codes, real dates, text lengths, revisions. On error the failure
 // carries the message for the client. Never reads outside `line`.
 Outcome<Request> ParseRequest(std::string_view line);
 

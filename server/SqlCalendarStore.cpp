@@ -15,20 +15,51 @@ Failure NoSuchGenre(int32_t genreId) {
                                             ")がありません。ほかの人が削除した可能性があります");
 }
 
+// A record changed or deleted by someone else since the client loaded it;
+// `subject` names it ("このスケジュールは" ...).
+Failure Conflict(const char* subject, bool deleted) {
+    if (deleted) {
+        return MakeFailure("conflict-deleted", std::string(subject) +
+                                                   "、読み込んだ後にほかの人が削除しました。この変更は保存していません。"
+                                                   "カレンダーには、削除された後の内容を表示します");
+    }
+    return MakeFailure("conflict-changed", std::string(subject) +
+                                               "、読み込んだ後にほかの人が変更しました。この変更は保存していません。"
+                                               "カレンダーには、その人が変更した内容を表示します");
+}
+
+// A schedule or genre: the record must still exist with the revision sent.
+std::optional<Failure> CheckRecordRevision(const char* subject, int32_t expected, std::optional<int32_t> stored) {
+    if (!stored) return Conflict(subject, true);
+    if (*stored != expected) return Conflict(subject, false);
+    return std::nullopt;
+}
+
+const char* const kScheduleSubject = "このスケジュールは";
+const char* const kGenreSubject = "このジャンルは";
+const char* const kDateInfoSubject = "この日付の設定は";
+
 }  // namespace
 
 std::optional<Failure> SqlCalendarStore::ApplySchedule(const ScheduleChange& change, const ChangeStamp& stamp) {
     if (change.op == OP_NONE || (change.op == OP_DELETE && change.id == 0)) return std::nullopt;
     WriteTransaction transaction(*this);
+    // An addition never conflicts: the revision it carries means nothing.
+    bool adding = change.op == OP_ADD || change.id == 0;
+    bool checked = !adding && change.expected.conditional;
+    if (checked) {
+        std::optional<int32_t> stored = RevisionOf(DATASET_SCHEDULES, change.id);
+        if (auto conflict = CheckRecordRevision(kScheduleSubject, change.expected.revision, stored)) return conflict;
+    }
     if (change.op == OP_DELETE) {
         // Deleting a schedule someone else already deleted leaves what the
-        // user wanted: no schedule with that id.
+        // user wanted: no schedule with that id (unless the user expected
+        // the one loaded, checked above).
         DeleteSchedule(change.id);
         transaction.Commit();
         return std::nullopt;
     }
-    bool adding = change.op == OP_ADD || change.id == 0;
-    if (!adding && !ScheduleExists(change.id)) {
+    if (!adding && !checked && !ScheduleExists(change.id)) {
         return MakeFailure("no-such-schedule", "変更するスケジュール(id " + FormatInt(change.id) +
                                                    ")がありません。ほかの人が削除した可能性があります");
     }
@@ -52,6 +83,10 @@ std::optional<Failure> SqlCalendarStore::ApplyGenre(const GenreChange& change, c
     if (level && *level != LEVEL_GENRE) {
         return MakeFailure("not-a-genre", "id " + FormatInt(change.id) +
                                               " はカテゴリです。カテゴリはサーバーの管理者だけが変更できます");
+    }
+    if (!adding && change.expected.conditional) {
+        std::optional<int32_t> stored = level ? RevisionOf(DATASET_CATEGORIES, change.id) : std::nullopt;
+        if (auto conflict = CheckRecordRevision(kGenreSubject, change.expected.revision, stored)) return conflict;
     }
     if (change.op == OP_DELETE) {
         if (!level) return std::nullopt;  // already gone: nothing left to delete
@@ -100,6 +135,11 @@ std::optional<Failure> SqlCalendarStore::CheckGenreName(const GenreChange& chang
 
 std::optional<Failure> SqlCalendarStore::ApplyDateInfo(const DateInfoChange& change, const ChangeStamp& stamp) {
     WriteTransaction transaction(*this);
+    if (change.expected.conditional) {
+        // Revision 0: the day had no record when it was loaded.
+        std::optional<int32_t> stored = RevisionOf(DATASET_DATE_INFO, change.date);
+        if (stored.value_or(0) != change.expected.revision) return Conflict(kDateInfoSubject, !stored);
+    }
     UpsertDateInfo(change, stamp);
     transaction.Commit();
     return std::nullopt;
@@ -184,7 +224,7 @@ const SqlCalendarStore::GenreNames::Names* SqlCalendarStore::GenreNames::Find(in
 }
 
 bool SqlCalendarStore::GenreNames::AppendSchedule(std::string& reply, const ScheduleFilter& filter, int64_t date,
-                                                  int64_t id, std::string_view text, int32_t genreId, int64_t aux,
+                                                  int64_t id, std::string_view text, int32_t genreId, int64_t revision,
                                                   std::string_view entered, std::string_view host) const {
     const Names* genre = Find(genreId);
     const Names* category = genre ? Find(genre->parentId) : nullptr;
@@ -196,7 +236,7 @@ bool SqlCalendarStore::GenreNames::AppendSchedule(std::string& reply, const Sche
         .Int(id)
         .Text(text)
         .Int(genreId)
-        .Int(aux)
+        .Int(revision)
         .Text(entered)
         .Text(host)
         .Text(genre ? std::string_view(genre->shortName) : std::string_view())
@@ -207,13 +247,14 @@ bool SqlCalendarStore::GenreNames::AppendSchedule(std::string& reply, const Sche
 
 void SqlCalendarStore::AppendCategoryLine(std::string& reply, int64_t id, int64_t level, int64_t parentId,
                                           std::string_view name, std::string_view shortName, int64_t editState,
-                                          std::string_view entered, std::string_view host) {
+                                          std::string_view entered, std::string_view host, int64_t revision) {
     RecordLineWriter line(reply);
-    line.Int(id).Int(level).Int(parentId).Text(name).Text(shortName).Int(editState).Text(entered).Text(host).End();
+    line.Int(id).Int(level).Int(parentId).Text(name).Text(shortName).Int(editState).Text(entered).Text(host);
+    line.Int(revision).End();
 }
 
 void SqlCalendarStore::AppendDateInfoLine(std::string& reply, int64_t date, std::string_view name, int64_t holiday,
-                                          int64_t aux, std::string_view entered, std::string_view host) {
+                                          int64_t revision, std::string_view entered, std::string_view host) {
     RecordLineWriter line(reply);
-    line.Int(date).Text(name).Int(holiday).Int(aux).Text(entered).Text(host).End();
+    line.Int(date).Text(name).Int(holiday).Int(revision).Text(entered).Text(host).End();
 }

@@ -1,7 +1,8 @@
 // What the two SQL engines share: the checks a SET makes before it writes
-// (the genre exists, a category is not edited, a genre in use is not
-// deleted, a genre's name is neither blank nor another genre's of its
-// category), the administration writes and the record lines of a GET. An
+// (the record still has the revision a conditional change expects, the
+// genre exists, a category is not edited, a genre in use is not deleted, a
+// genre's name is neither blank nor another genre's of its category), the
+// administration writes and the record lines of a GET. An
 // engine supplies the single reads and writes, each within the write
 // transaction this class opens.
 #pragma once
@@ -61,6 +62,10 @@ protected:
     // Level of the category record `id`, or nullopt when there is none.
     virtual std::optional<int64_t> LevelOf(int32_t id) = 0;
     virtual bool ScheduleExists(int32_t id) = 0;
+    // The stored revision of the schedule or category record `key` (an id)
+    // or of the date record `key` (a date key) of `dataSet`, or nullopt when
+    // there is no such record.
+    virtual std::optional<int32_t> RevisionOf(int dataSet, int32_t key) = 0;
     virtual void InsertSchedule(int32_t date, const std::string& text, int32_t genreId, const ChangeStamp& stamp) = 0;
     virtual void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) = 0;
     virtual void DeleteSchedule(int32_t id) = 0;
@@ -79,6 +84,9 @@ protected:
     virtual bool ForeignEventKnown(const std::string& key) = 0;
     virtual void RememberForeignEvent(const std::string& key, const ChangeStamp& stamp) = 0;
 
+    // Updates, whatever their path, move the record's revision on by one
+    // in the same statement; inserts start at 1.
+
     // The short names of the categories and genres, joined into the
     // schedules' record lines in memory (they are few).
     class GenreNames {
@@ -87,7 +95,7 @@ protected:
         // Appends the schedule's record line when it passes the filter;
         // returns whether it did.
         bool AppendSchedule(std::string& reply, const ScheduleFilter& filter, int64_t date, int64_t id,
-                            std::string_view text, int32_t genreId, int64_t aux, std::string_view entered,
+                            std::string_view text, int32_t genreId, int64_t revision, std::string_view entered,
                             std::string_view host) const;
 
     private:
@@ -101,7 +109,7 @@ protected:
 
     static void AppendCategoryLine(std::string& reply, int64_t id, int64_t level, int64_t parentId,
                                    std::string_view name, std::string_view shortName, int64_t editState,
-                                   std::string_view entered, std::string_view host);
+                                   std::string_view entered, std::string_view host, int64_t revision);
     static void AppendDateInfoLine(std::string& reply, int64_t date, std::string_view name, int64_t holiday,
-                                   int64_t aux, std::string_view entered, std::string_view host);
+                                   int64_t revision, std::string_view entered, std::string_view host);
 };

@@ -19,7 +19,8 @@ CREATE TABLE IF NOT EXISTS categories (
     short_name BLOB NOT NULL,
     edit_state INTEGER NOT NULL DEFAULT 0,
     entered TEXT NOT NULL,
-    host TEXT NOT NULL);
+    host TEXT NOT NULL,
+    revision INTEGER NOT NULL DEFAULT 1);
 CREATE TABLE IF NOT EXISTS schedules (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     date INTEGER NOT NULL,
@@ -27,7 +28,8 @@ CREATE TABLE IF NOT EXISTS schedules (
     genre_id INTEGER NOT NULL REFERENCES categories(id),
     aux INTEGER NOT NULL DEFAULT 0,
     entered TEXT NOT NULL,
-    host TEXT NOT NULL);
+    host TEXT NOT NULL,
+    revision INTEGER NOT NULL DEFAULT 1);
 CREATE INDEX IF NOT EXISTS schedules_by_date ON schedules(date, id);
 CREATE INDEX IF NOT EXISTS schedules_by_genre ON schedules(genre_id);
 CREATE TABLE IF NOT EXISTS date_info (
@@ -36,7 +38,8 @@ CREATE TABLE IF NOT EXISTS date_info (
     holiday INTEGER NOT NULL,
     aux INTEGER NOT NULL DEFAULT 1,
     entered TEXT NOT NULL,
-    host TEXT NOT NULL);
+    host TEXT NOT NULL,
+    revision INTEGER NOT NULL DEFAULT 1);
 CREATE TABLE IF NOT EXISTS foreign_events (
     key BLOB PRIMARY KEY,
     entered TEXT NOT NULL,
@@ -51,26 +54,33 @@ INSERT OR IGNORE INTO data_versions (data_set, version) VALUES (1, 0), (2, 0), (
 // the data set's counter on in the same transaction.
 const char* const kVersionTriggers[][2] = {{"schedules", "1"}, {"categories", "2"}, {"date_info", "3"}};
 
+// The tables whose records carry a revision; a database made before there
+// were revisions gets the column, every record then at revision 1.
+const char* const kRevisionTables[] = {"categories", "schedules", "date_info"};
+
 }  // namespace
 
 struct SqliteCalendarStore::Statements {
     explicit Statements(SqliteConnection& db)
         : selectSchedules(db,
-                          "SELECT date, id, text, genre_id, aux, entered, host FROM schedules"
+                          "SELECT date, id, text, genre_id, revision, entered, host FROM schedules"
                           " ORDER BY date, id"),
           selectNames(db, "SELECT id, parent_id, short_name FROM categories"),
           selectCategories(db,
-                           "SELECT id, level, parent_id, name, short_name, edit_state, entered, host"
+                           "SELECT id, level, parent_id, name, short_name, edit_state, entered, host, revision"
                            " FROM categories ORDER BY id"),
-          selectDateInfo(db, "SELECT date, name, holiday, aux, entered, host FROM date_info ORDER BY date"),
+          selectDateInfo(db, "SELECT date, name, holiday, revision, entered, host FROM date_info ORDER BY date"),
           selectLevel(db, "SELECT level FROM categories WHERE id = ?1"),
           scheduleExists(db, "SELECT 1 FROM schedules WHERE id = ?1"),
+          scheduleRevision(db, "SELECT revision FROM schedules WHERE id = ?1"),
+          categoryRevision(db, "SELECT revision FROM categories WHERE id = ?1"),
+          dateInfoRevision(db, "SELECT revision FROM date_info WHERE date = ?1"),
           insertSchedule(db,
                          "INSERT INTO schedules (date, text, genre_id, aux, entered, host)"
                          " VALUES (?1, ?2, ?3, 0, ?4, ?5)"),
           updateSchedule(db,
-                         "UPDATE schedules SET date = ?2, text = ?3, genre_id = ?4, entered = ?5, host = ?6"
-                         " WHERE id = ?1"),
+                         "UPDATE schedules SET date = ?2, text = ?3, genre_id = ?4, entered = ?5, host = ?6,"
+                         " revision = revision + 1 WHERE id = ?1"),
           deleteSchedule(db, "DELETE FROM schedules WHERE id = ?1"),
           countGenreSchedules(db, "SELECT COUNT(*) FROM schedules WHERE genre_id = ?1"),
           selectGenresUnder(db, "SELECT id, name FROM categories WHERE parent_id = ?1 AND level = ?2"),
@@ -78,19 +88,20 @@ struct SqliteCalendarStore::Statements {
                          "INSERT INTO categories (level, parent_id, name, short_name, edit_state, entered, host)"
                          " VALUES (?1, ?2, ?3, ?4, 0, ?5, ?6)"),
           updateGenre(db,
-                      "UPDATE categories SET parent_id = ?2, name = ?3, short_name = ?4, entered = ?5, host = ?6"
-                      " WHERE id = ?1"),
+                      "UPDATE categories SET parent_id = ?2, name = ?3, short_name = ?4, entered = ?5, host = ?6,"
+                      " revision = revision + 1 WHERE id = ?1"),
           deleteCategory(db, "DELETE FROM categories WHERE id = ?1"),
           upsertDateInfo(db,
                          "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
                          " VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
                          " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = excluded.holiday,"
-                         " aux = excluded.aux, entered = excluded.entered, host = excluded.host"),
+                         " aux = excluded.aux, entered = excluded.entered, host = excluded.host,"
+                         " revision = date_info.revision + 1"),
           fillHoliday(db,
                       "INSERT INTO date_info (date, name, holiday, aux, entered, host)"
                       " VALUES (?1, ?2, 1, 1, ?3, ?4)"
                       " ON CONFLICT(date) DO UPDATE SET name = excluded.name, holiday = 1,"
-                      " entered = excluded.entered, host = excluded.host"
+                      " entered = excluded.entered, host = excluded.host, revision = date_info.revision + 1"
                       " WHERE length(date_info.name) = 0"),
           foreignEventKnown(db, "SELECT 1 FROM foreign_events WHERE key = ?1"),
           rememberForeignEvent(db, "INSERT INTO foreign_events (key, entered, host) VALUES (?1, ?2, ?3)"),
@@ -104,6 +115,9 @@ struct SqliteCalendarStore::Statements {
     SqliteStatement selectDateInfo;
     SqliteStatement selectLevel;
     SqliteStatement scheduleExists;
+    SqliteStatement scheduleRevision;
+    SqliteStatement categoryRevision;
+    SqliteStatement dateInfoRevision;
     SqliteStatement insertSchedule;
     SqliteStatement updateSchedule;
     SqliteStatement deleteSchedule;
@@ -173,6 +187,15 @@ int SqliteCalendarStore::SynchronousLevel() {
 void SqliteCalendarStore::CreateSchema() {
     SqliteWriteTransaction transaction(connection_);
     connection_.Execute(kSchema);
+    for (const char* table : kRevisionTables) {
+        bool hasRevision = false;
+        SqliteStatement columns(connection_, "SELECT name FROM pragma_table_info(?1)");
+        columns.BindText(1, table);
+        while (columns.Step()) hasRevision = hasRevision || columns.Bytes(0) == "revision";
+        if (hasRevision) continue;
+        std::string sql = std::string("ALTER TABLE ") + table + " ADD COLUMN revision INTEGER NOT NULL DEFAULT 1";
+        connection_.Execute(sql.c_str());
+    }
     for (const auto& table : kVersionTriggers) {
         for (const char* change : {"INSERT", "UPDATE", "DELETE"}) {
             std::string sql = std::string("CREATE TRIGGER IF NOT EXISTS ") + table[0] + "_" + change +
@@ -242,7 +265,7 @@ size_t SqliteCalendarStore::AppendCategories(std::string& reply, WorkBudget& bud
     while (rows->Step()) {
         if (lines % kRowsPerCheck == kRowsPerCheck - 1) budget.Check(reply.capacity());
         AppendCategoryLine(reply, rows->Int(0), rows->Int(1), rows->Int(2), rows->Bytes(3), rows->Bytes(4),
-                           rows->Int(5), rows->Bytes(6), rows->Bytes(7));
+                           rows->Int(5), rows->Bytes(6), rows->Bytes(7), rows->Int(8));
         ++lines;
     }
     return lines;
@@ -291,6 +314,16 @@ bool SqliteCalendarStore::ScheduleExists(int32_t id) {
     StatementUse exists(statements_->scheduleExists);
     exists->BindInt(1, id);
     return exists->Step();
+}
+
+std::optional<int32_t> SqliteCalendarStore::RevisionOf(int dataSet, int32_t key) {
+    SqliteStatement& statement = dataSet == DATASET_SCHEDULES    ? statements_->scheduleRevision
+                                 : dataSet == DATASET_CATEGORIES ? statements_->categoryRevision
+                                                                 : statements_->dateInfoRevision;
+    StatementUse query(statement);
+    query->BindInt(1, key);
+    if (!query->Step()) return std::nullopt;
+    return static_cast<int32_t>(query->Int(0));
 }
 
 void SqliteCalendarStore::InsertSchedule(int32_t date, const std::string& text, int32_t genreId,
@@ -395,28 +428,49 @@ CalendarContents SqliteCalendarStore::Export() {
     SqliteReadTransaction snapshot(connection_);
     CalendarContents contents;
     SqliteStatement categories(connection_,
-                               "SELECT id, level, parent_id, edit_state, name, short_name, entered, host"
+                               "SELECT id, level, parent_id, edit_state, revision, name, short_name, entered, host"
                                " FROM categories ORDER BY id");
     while (categories.Step()) {
-        contents.categories.push_back(CalendarContents::Category{
-            static_cast<int32_t>(categories.Int(0)), static_cast<int32_t>(categories.Int(1)),
-            static_cast<int32_t>(categories.Int(2)), static_cast<int32_t>(categories.Int(3)),
-            std::string(categories.Bytes(4)), std::string(categories.Bytes(5)), std::string(categories.Bytes(6)),
-            std::string(categories.Bytes(7))});
+        CalendarContents::Category& row = contents.categories.emplace_back();
+        row.id = static_cast<int32_t>(categories.Int(0));
+        row.level = static_cast<int32_t>(categories.Int(1));
+        row.parentId = static_cast<int32_t>(categories.Int(2));
+        row.editState = static_cast<int32_t>(categories.Int(3));
+        row.revision = static_cast<int32_t>(categories.Int(4));
+        row.name = categories.Bytes(5);
+        row.shortName = categories.Bytes(6);
+        row.entered = categories.Bytes(7);
+        row.host = categories.Bytes(8);
     }
     SqliteStatement schedules(connection_,
-                              "SELECT id, date, genre_id, aux, text, entered, host FROM schedules ORDER BY id");
+                              "SELECT id, date, genre_id, aux, revision, text, entered, host FROM schedules ORDER BY id");
     while (schedules.Step()) {
-        contents.schedules.push_back(CalendarContents::Schedule{
-            static_cast<int32_t>(schedules.Int(0)), static_cast<int32_t>(schedules.Int(1)),
-            static_cast<int32_t>(schedules.Int(2)), static_cast<int32_t>(schedules.Int(3)),
-            std::string(schedules.Bytes(4)), std::string(schedules.Bytes(5)), std::string(schedules.Bytes(6))});
+        CalendarContents::Schedule& row = contents.schedules.emplace_back();
+        row.id = static_cast<int32_t>(schedules.Int(0));
+        row.date = static_cast<int32_t>(schedules.Int(1));
+        row.genreId = static_cast<int32_t>(schedules.Int(2));
+        row.aux = static_cast<int32_t>(schedules.Int(3));
+        row.revision = static_cast<int32_t>(schedules.Int(4));
+        row.text = schedules.Bytes(5);
+        row.entered = schedules.Bytes(6);
+        row.host = schedules.Bytes(7);
     }
-    SqliteStatement dates(connection_, "SELECT date, holiday, aux, name, entered, host FROM date_info ORDER BY date");
+    SqliteStatement dates(connection_,
+                          "SELECT date, holiday, aux, revision, name, entered, host FROM date_info ORDER BY date");
     while (dates.Step()) {
-        contents.dateInfo.push_back(CalendarContents::DateInfo{
-            static_cast<int32_t>(dates.Int(0)), static_cast<int32_t>(dates.Int(1)), static_cast<int32_t>(dates.Int(2)),
-            std::string(dates.Bytes(3)), std::string(dates.Bytes(4)), std::string(dates.Bytes(5))});
+        CalendarContents::DateInfo& row = contents.dateInfo.emplace_back();
+        row.date = static_cast<int32_t>(dates.Int(0));
+        row.holiday = static_cast<int32_t>(dates.Int(1));
+        row.aux = static_cast<int32_t>(dates.Int(2));
+        row.revision = static_cast<int32_t>(dates.Int(3));
+        row.name = dates.Bytes(4);
+        row.entered = dates.Bytes(5);
+        row.host = dates.Bytes(6);
+    }
+    SqliteStatement foreign(connection_, "SELECT key, entered, host FROM foreign_events ORDER BY key");
+    while (foreign.Step()) {
+        contents.foreignEvents.push_back(CalendarContents::ForeignKey{
+            std::string(foreign.Bytes(0)), std::string(foreign.Bytes(1)), std::string(foreign.Bytes(2))});
     }
     contents.lastCategoryId = LastIdOf("categories");
     contents.lastScheduleId = LastIdOf("schedules");
@@ -431,30 +485,40 @@ void SqliteCalendarStore::Import(const CalendarContents& contents) {
         if (count.Step() && count.Int(0) != 0) throw SqliteError(0, path_ + " already holds data");
     }
     SqliteStatement category(connection_,
-                             "INSERT INTO categories (id, level, parent_id, edit_state, name, short_name, entered, host)"
-                             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+                             "INSERT INTO categories"
+                             " (id, level, parent_id, edit_state, name, short_name, entered, host, revision)"
+                             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     for (const CalendarContents::Category& row : contents.categories) {
         category.BindInt(1, row.id).BindInt(2, row.level).BindInt(3, row.parentId).BindInt(4, row.editState);
         category.BindBytes(5, row.name).BindBytes(6, row.shortName).BindBytes(7, row.entered).BindBytes(8, row.host);
+        category.BindInt(9, row.revision);
         category.Run();
         category.Reset();
     }
     SqliteStatement schedule(connection_,
-                             "INSERT INTO schedules (id, date, genre_id, aux, text, entered, host)"
-                             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+                             "INSERT INTO schedules (id, date, genre_id, aux, text, entered, host, revision)"
+                             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     for (const CalendarContents::Schedule& row : contents.schedules) {
         schedule.BindInt(1, row.id).BindInt(2, row.date).BindInt(3, row.genreId).BindInt(4, row.aux);
-        schedule.BindBytes(5, row.text).BindBytes(6, row.entered).BindBytes(7, row.host);
+        schedule.BindBytes(5, row.text).BindBytes(6, row.entered).BindBytes(7, row.host).BindInt(8, row.revision);
         schedule.Run();
         schedule.Reset();
     }
     SqliteStatement date(connection_,
-                         "INSERT INTO date_info (date, holiday, aux, name, entered, host) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+                         "INSERT INTO date_info (date, holiday, aux, name, entered, host, revision)"
+                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     for (const CalendarContents::DateInfo& row : contents.dateInfo) {
         date.BindInt(1, row.date).BindInt(2, row.holiday).BindInt(3, row.aux);
-        date.BindBytes(4, row.name).BindBytes(5, row.entered).BindBytes(6, row.host);
+        date.BindBytes(4, row.name).BindBytes(5, row.entered).BindBytes(6, row.host).BindInt(7, row.revision);
         date.Run();
         date.Reset();
+    }
+    SqliteStatement foreign(connection_,
+                            "INSERT OR IGNORE INTO foreign_events (key, entered, host) VALUES (?1, ?2, ?3)");
+    for (const CalendarContents::ForeignKey& row : contents.foreignEvents) {
+        foreign.BindBytes(1, row.key).BindBytes(2, row.entered).BindBytes(3, row.host);
+        foreign.Run();
+        foreign.Reset();
     }
     // Ids once given out and since deleted stay used up.
     for (const auto& [table, last] : {std::pair<const char*, int64_t>{"categories", contents.lastCategoryId},

@@ -48,6 +48,7 @@ private:
 
     std::optional<int64_t> LevelOf(int32_t id) override;
     bool ScheduleExists(int32_t id) override;
+    std::optional<int32_t> RevisionOf(int dataSet, int32_t key) override;
     void InsertSchedule(int32_t date, const std::string& text, int32_t genreId, const ChangeStamp& stamp) override;
     void UpdateSchedule(const ScheduleChange& change, const ChangeStamp& stamp) override;
     void DeleteSchedule(int32_t id) override;

@@ -257,7 +257,8 @@ int DemoCommand(Arguments& arguments) {
     return 0;
 }
 
-// Moves a whole calendar, ids kept, into an empty database (of either kind).
+// Moves a whole calendar, ids and revisions kept, into an empty database (of
+// either kind), with the keys of the events imported from other calendars.
 int CopyCommand(Arguments& arguments) {
     std::string from = arguments.Take("--from", "");
     std::string to = arguments.Take("--to", "");
@@ -267,8 +268,9 @@ int CopyCommand(Arguments& arguments) {
     CalendarContents contents = OpenCalendarStore(from)->Export();
     std::unique_ptr<CalendarStore> target = OpenCalendarStore(to);
     target->Import(contents);
-    std::printf("copied %zu categories and genres, %zu schedules, %zu dates to %s\n", contents.categories.size(),
-                contents.schedules.size(), contents.dateInfo.size(), target->Describe().c_str());
+    std::printf("copied %zu categories and genres, %zu schedules, %zu dates, %zu imported events' keys to %s\n",
+                contents.categories.size(), contents.schedules.size(), contents.dateInfo.size(),
+                contents.foreignEvents.size(), target->Describe().c_str());
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "editing/DateInfoSheet.h"
 #include "protocol/ProgressDialog.h"
 #include "protocol/SearchDialog.h"
+#include "protocol/VersionCheck.h"
 #include "resources/Resource.h"
 #include "shell/AboutDialog.h"
 #include "shell/CalendarGrid.h"
@@ -23,6 +24,11 @@
 namespace {
 
 MainFrame* g_mainFrame = nullptr;
+
+// The frame's timer that asks whether a background check is due; the
+// tracker keeps the checks at least its interval apart.
+constexpr UINT_PTR kChangeCheckTimer = 1;
+constexpr UINT kChangeCheckTickMs = 5000;
 
 // The window's own WS_VISIBLE: right while the frame itself is still hidden.
 bool HasVisibleStyle(HWND window) {
@@ -86,7 +92,11 @@ void MainFrame::SetDaySelected(bool selected) {
     ::EnableMenuItem(GetMenu(), ID_SCHEDULE_NEW, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
 }
 
-void MainFrame::Reload(uint32_t mask) { RunLoadWithProgress(store_, hwnd, mask); }
+void MainFrame::Reload(uint32_t mask) {
+    changes_.LoadStarted();
+    RunLoadWithProgress(store_, hwnd, mask);
+    if (changes_.LoadFinished(mask)) ShowChangeNotice();
+}
 
 void MainFrame::Refresh() {
     Reload(kLoadRefresh);
@@ -179,6 +189,9 @@ LRESULT MainFrame::OnCreate(CREATESTRUCTA*) {
 
     popupMenu_.LoadMenu(GetInstance(), MAKEINTRESOURCEA(IDR_POPUP));
     SetTopMost((settings_.dwParam1 & P1_TOPMOST) != 0);
+    // The first check comes a whole interval after the first load.
+    changes_.WaitFrom(::GetTickCount());
+    ::SetTimer(hwnd, kChangeCheckTimer, kChangeCheckTickMs, nullptr);
     return 0;
 }
 
@@ -201,6 +214,7 @@ LRESULT MainFrame::OnSize(UINT type, int width, int height) {
         pane_->SetWindowPos(nullptr, 0, 0, width, paneHeight, SWP_NOZORDER);
         pane_->SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, paneHeight));
     }
+    if (statusBar_ && statusBar_->Handle()) statusBar_->LayOut(width);
     if (statusShown) {
         statusBar_->SendMessage(WM_SIZE, type, MAKELPARAM(width, height));
         statusBar_->InvalidateRect(nullptr, TRUE);
@@ -226,6 +240,7 @@ LRESULT MainFrame::OnClose() {
         return 1;
     }
     SaveOnRealClose();
+    ::KillTimer(hwnd, kChangeCheckTimer);
     tray_.Delete();
     return 0;
 }
@@ -245,12 +260,79 @@ LRESULT MainFrame::OnActivate(WPARAM state, BOOL minimized, HWND) {
     // Only the deactivation that minimizing brings: a minimized frame being
     // activated is on its way back from the tray.
     if (LOWORD(state) == WA_INACTIVE && minimized && (settings_.dwParam1 & P1_USE_TRAY)) ShowWindow(SW_HIDE);
+    // Handled once the activation, and a restore that comes with it, is over.
+    if (LOWORD(state) != WA_INACTIVE) PostMessage(WM_CAME_BACK, 0, 0);
     return 0;
 }
 
-LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_TRAYNOTIFY) OnTrayNotify(lParam);
+LRESULT MainFrame::OnMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TRAYNOTIFY: OnTrayNotify(lParam); break;
+    case WM_TIMER:
+        if (wParam == kChangeCheckTimer && ServerAnnouncesVersions() && changes_.MayCheck(::GetTickCount())) {
+            StartVersionCheck();
+        }
+        break;
+    case WM_VERSIONS_CHECKED: OnVersionsChecked(static_cast<uint32_t>(wParam), lParam); break;
+    case WM_CAME_BACK: OnCameBack(); break;
+    default: break;
+    }
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Others' changes
+
+bool MainFrame::ServerAnnouncesVersions() const {
+    // A server that announced no version when the data were loaded would
+    // not know the question either.
+    int64_t loaded[3];
+    store_.LoadedVersions(loaded);
+    return loaded[0] >= 0 || loaded[1] >= 0 || loaded[2] >= 0;
+}
+
+void MainFrame::StartVersionCheck() {
+    const uint32_t ticket = changes_.CheckStarted(::GetTickCount());
+    // Without a thread the check counts as gone out: the next one is due an
+    // interval later, as after a server that did not answer.
+    ::StartVersionCheck(settings_.szAddress, settings_.dwPortNo, hwnd, WM_VERSIONS_CHECKED, ticket);
+}
+
+void MainFrame::OnVersionsChecked(uint32_t ticket, LPARAM lParam) {
+    std::unique_ptr<VersionCheckResult> result(reinterpret_cast<VersionCheckResult*>(lParam));
+    int64_t loaded[3];
+    store_.LoadedVersions(loaded);
+    const bool answered = result && result->answered;
+    if (changes_.CheckEnded(ticket, answered ? result->versions : nullptr, loaded)) ShowChangeNotice();
+    if (changes_.RefreshAfterCheck(::GetTickCount())) RefreshChanged();
+}
+
+void MainFrame::OnCameBack() {
+    // Not under a modal window (nobody's editing is reloaded away), nor
+    // while the frame is still minimized or hidden.
+    if (!IsWindowEnabled() || IsIconic() || !IsWindowVisible() || !ServerAnnouncesVersions()) return;
+    switch (changes_.CameBack(::GetTickCount())) {
+    case ChangeTracker::ComeBack::kRefresh: RefreshChanged(); break;
+    case ChangeTracker::ComeBack::kCheck: StartVersionCheck(); break;
+    case ChangeTracker::ComeBack::kNothing: break;
+    }
+}
+
+void MainFrame::RefreshChanged() {
+    const uint32_t mask = changes_.RefreshMask();
+    if (mask == 0 || !IsWindowEnabled() || ::GetActiveWindow() != hwnd) return;
+    HWND focus = ::GetFocus();
+    Reload(mask);
+    if (MonthTabs* tabs = Tabs()) tabs->Rebuild();
+    if (focus && ::IsWindow(focus) && ::IsWindowVisible(focus) && ::GetActiveWindow() == hwnd) ::SetFocus(focus);
+}
+
+void MainFrame::ShowChangeNotice() {
+    const bool notice = changes_.Notice();
+    if (statusBar_) statusBar_->SetNotice(notice ? kTextChangedElsewhere : "");
+    // The tip says it too, for a frame hidden in the tray.
+    tray_.SetTip(notice ? std::string(kTextChangedElsewhere) : GetText());
+    if (settings_.dwParam1 & P1_USE_TRAY) tray_.Modify();
 }
 
 void MainFrame::OnTrayNotify(LPARAM mouseMessage) {

@@ -5,6 +5,7 @@
 // settings; decides whether closing ends the program or hides it in the tray.
 #pragma once
 
+#include "protocol/ChangeTracker.h"
 #include "protocol/ScheduleStore.h"
 #include "protocol/ServerContext.h"
 #include "settings/Settings.h"
@@ -22,6 +23,10 @@ class MainStatusBar;
 
 // Callback message of the notification-area icon.
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
+// A background check of the server's versions has ended (VersionCheck).
+inline constexpr UINT WM_VERSIONS_CHECKED = WM_APP + 20;
+// The person has come back to the frame (posted on its activation).
+inline constexpr UINT WM_CAME_BACK = WM_APP + 21;
 
 class MainFrame : public WindowBase, public ServerContext, public CalendarHost {
 public:
@@ -35,6 +40,11 @@ public:
     // ServerContext: the server named by the settings; message boxes over the frame.
     const Settings& ServerSettings() const override { return settings_; }
     HWND MessageOwner() const override { return hwnd; }
+    // Changes go out conditional to a server that announced its versions.
+    bool TakesConditionalChanges(int dataSet) const override { return store_.TakesConditionalChanges(dataSet); }
+    // This client's own change: the next load shows it, and no check before
+    // that load may take it for someone else's.
+    void ChangeSent(int) const override { changes_.ChangeSent(); }
 
     Settings& GetSettings() { return settings_; }
     ScheduleStore& Store() override { return store_; }
@@ -52,8 +62,10 @@ public:
     // Enables or grays command 40005 in the toolbar and the frame menu.
     void SetDaySelected(bool selected) override;
     // Runs the load of `mask` behind the modal progress dialog; returns when
-    // it is over.
+    // it is over. The data sets it loaded no longer count as changed.
     void Reload(uint32_t mask) override;
+    // What is known of others' changes not loaded yet.
+    const ChangeTracker& Changes() const { return changes_; }
     // Reloads schedules, categories and date information and redraws.
     void Refresh();
     void SetToolBarVisible(bool visible);
@@ -94,6 +106,17 @@ private:
     // Shows the frame again if it was hidden and activates its modal window.
     void ShowModalInFront();
 
+    // Others' changes: the background checks, the notice in the status bar
+    // and the tray's tip, and the refresh when the person comes back.
+    bool ServerAnnouncesVersions() const;
+    void StartVersionCheck();
+    void OnVersionsChecked(uint32_t ticket, LPARAM result);
+    void OnCameBack();
+    void ShowChangeNotice();
+    // Loads what others changed, unless a modal window is up, and puts the
+    // focus back where it was.
+    void RefreshChanged();
+
     // Commands whose dialogs live elsewhere: each runs its dialog modally
     // over the frame and then does the frame's part.
     void OpenDaySheet(int startPage);
@@ -115,6 +138,9 @@ private:
     RECT lastNormal_{};
     bool hasLastNormal_ = false;
     UINT exitRequested_ = 0;
+    // Changed by the protocol clients' ChangeSent, which the day sheet and
+    // the category dialog reach through the const ServerContext.
+    mutable ChangeTracker changes_;
 };
 
 // The one frame of the program, or null before it is constructed.

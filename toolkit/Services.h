@@ -328,8 +328,9 @@ public:
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    // Shell_NotifyIconA(NIM_ADD / NIM_DELETE).
+    // Shell_NotifyIconA(NIM_ADD / NIM_MODIFY / NIM_DELETE).
     BOOL Add();
+    BOOL Modify();
     BOOL Delete();
 
     // The tip, cut to the 63 bytes the structure holds (never in the middle

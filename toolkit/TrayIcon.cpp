@@ -12,6 +12,8 @@ TrayIcon::~TrayIcon() { Delete(); }
 
 BOOL TrayIcon::Add() { return Shell_NotifyIconA(NIM_ADD, &data); }
 
+BOOL TrayIcon::Modify() { return Shell_NotifyIconA(NIM_MODIFY, &data); }
+
 BOOL TrayIcon::Delete() { return Shell_NotifyIconA(NIM_DELETE, &data); }
 
 void TrayIcon::SetTip(const std::string& tip) { CopyToField(data.szTip, kTipBytes, tip); }

@@ -12,6 +12,10 @@
 //   the iCalendar feed: 200 subscribers polling an unchanged calendar (304)
 //   next to HELLO from 200 clients, and the whole feed of 100,000
 //   schedules next to GET 1 of the same data
+//   a conditional change of a schedule (the revision loaded as one more
+//   field) next to the plain change, alternating in one run
+//   1,000 clients asking VERSIONS once every 30 s: the server process's CPU
+//   time per request (from /proc), as a share of one core
 //
 // The first three run against both engines: a SQLite file, and a PostgreSQL
 // database on a private cluster the benchmark starts (as the tests do). The
@@ -39,6 +43,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -129,7 +134,8 @@ struct Setup {
     size_t feedBytes = 0;
     double feedBuildMs = 0;  // the first request: the feed built from the database
     int genreId = 0;
-    size_t getReplyBytes = 0;
+    size_t getReplyBytes = 0;          // from SQLite (and the bare peer)
+    size_t postgresGetReplyBytes = 0;  // the same records; the version on its status line has its own digits
 };
 
 Setup* setup = nullptr;
@@ -193,8 +199,11 @@ void Initialize() {
         std::make_unique<ServerProcess>(std::vector<std::string>{"--threads", "4"}, setup->postgresWrite);
     std::string getReply = Exchange(setup->readServer->Port(), BuildGetLine(1, ""));
     setup->getReplyBytes = getReply.size();
-    // Same records, same stamp widths: the same reply size from either engine.
-    if (Exchange(setup->postgresRead->Port(), BuildGetLine(1, "")).size() != getReply.size()) {
+    // Same records, same stamp widths: the same record lines from either
+    // engine (each counts its own version).
+    std::string postgresReply = Exchange(setup->postgresRead->Port(), BuildGetLine(1, ""));
+    setup->postgresGetReplyBytes = postgresReply.size();
+    if (postgresReply.size() - postgresReply.find("\r\n") != getReply.size() - getReply.find("\r\n")) {
         throw std::runtime_error("the engines' GET 1 replies differ");
     }
     setup->peer = std::make_unique<BarePeer>(getReply, "+OK RDZVP/0.0\r\n");
@@ -232,12 +241,17 @@ const char* LabelOf(const benchmark::State& state) {
     }
 }
 
+// The size of a whole GET 1 reply from the server PortFor names.
+size_t GetReplyBytes(const benchmark::State& state) {
+    return state.range(0) == 2 ? setup->postgresGetReplyBytes : setup->getReplyBytes;
+}
+
 void GetAllSchedules(benchmark::State& state) {
     const std::string line = BuildGetLine(1, "");
     size_t bytes = 0;
     for (auto _ : state) {
         std::string reply = Exchange(PortFor(state, false), line);
-        if (reply.size() != setup->getReplyBytes) state.SkipWithError("short reply");
+        if (reply.size() != GetReplyBytes(state)) state.SkipWithError("short reply");
         bytes += reply.size();
     }
     state.SetBytesProcessed(static_cast<int64_t>(bytes));
@@ -307,6 +321,126 @@ void WholeFeed(benchmark::State& state) {
 }
 BENCHMARK(WholeFeed)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+double Median(std::vector<double> values);
+
+// One schedule changed over and over through the write server of range(0)
+// (1 = SQLite, 2 = PostgreSQL), each iteration once with the plain SET and
+// once with the conditional one carrying the revision it must still have;
+// the medians of each kind, from the same run and disk.
+void ConditionalAndPlainChanges(benchmark::State& state) {
+    const int port = PortFor(state, true);
+    static int scheduleIds[3] = {0, 0, 0};
+    static int revisions[3] = {0, 0, 0};
+    const size_t engine = static_cast<size_t>(state.range(0));
+    if (scheduleIds[engine] == 0) {
+        const std::string text = "changed by the benchmark";
+        if (!IsSuccessReply(Exchange(port, ScheduleSetLine(OP_ADD, 20290101, 0, text, setup->genreId)))) {
+            state.SkipWithError("cannot add the schedule");
+            return;
+        }
+        for (const std::string& line : RecordLines(Exchange(port, BuildGetLine(1, "")))) {
+            if (RecordFields(line).Text(3) != Escape(text)) continue;
+            scheduleIds[engine] = RecordFields(line).Int(2);
+            revisions[engine] = RecordFields(line).Int(5);
+        }
+    }
+    std::vector<double> plain, conditional;
+    int i = 0;
+    for (auto _ : state) {
+        for (bool checked : {false, true}) {
+            std::string line = ScheduleSetLine(OP_CHANGE, 20290101, scheduleIds[engine], "change " + std::to_string(i++),
+                                               setup->genreId);
+            if (checked) line = WithRevision(line, revisions[engine]);
+            auto started = std::chrono::steady_clock::now();
+            std::string reply = Exchange(port, line);
+            double micros = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - started).count();
+            if (!IsSuccessReply(reply)) {
+                state.SkipWithError("a change was refused");
+                return;
+            }
+            ++revisions[engine];
+            (checked ? conditional : plain).push_back(micros);
+        }
+    }
+    state.counters["plain_us"] = Median(plain);
+    state.counters["conditional_us"] = Median(conditional);
+    state.SetItemsProcessed(2 * state.iterations());
+    state.SetLabel(LabelOf(state));
+}
+BENCHMARK(ConditionalAndPlainChanges)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// CPU time (user and system, all threads) a process has used so far, in
+// seconds, from /proc/<pid>/stat.
+double CpuSeconds(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    size_t end = stat.rfind(')');
+    if (end == std::string::npos) return -1;
+    // After the command's ")": state is field 3, utime 14, stime 15.
+    std::vector<std::string> fields;
+    size_t pos = end + 2;
+    while (pos < stat.size() && fields.size() < 13) {
+        size_t space = stat.find(' ', pos);
+        fields.push_back(stat.substr(pos, space - pos));
+        pos = space == std::string::npos ? stat.size() : space + 1;
+    }
+    if (fields.size() < 13) return -1;
+    return (std::atof(fields[11].c_str()) + std::atof(fields[12].c_str())) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// 1,000 simulated clients, each asking once a round (a client of the
+// change notice asks once every 30 s), 30 rounds, from 50 threads; a fresh
+// server of range(0)'s engine (1 = SQLite, 2 = PostgreSQL) on the 100,000
+// schedules, so its CPU time is theirs alone. range(1): 1 = VERSIONS, 0 =
+// HELLO (answered by the event loop) for reference.
+void ThousandClientsPolling(benchmark::State& state) {
+    constexpr int kClients = 1000;
+    constexpr int kRounds = 30;
+    constexpr int kThreads = 50;
+    const std::string database = state.range(0) == 2 ? setup->postgresRead->DatabasePath()
+                                                     : std::string(BENCH_DATA_DIR) + "/bench-read.db";
+    const std::string request = state.range(1) == 1 ? "VERSIONS RDZVP/0.0\r\n" : "HELLO RDZVP/0.0\r\n";
+    for (auto _ : state) {
+        ServerProcess server({"--threads", "4", "--max-per-address", "256"}, database);
+        if (!IsSuccessReply(Exchange(server.Port(), request))) {
+            state.SkipWithError("no answer");
+            break;
+        }
+        std::atomic<int> failures{0};
+        double before = CpuSeconds(server.Pid());
+        auto started = std::chrono::steady_clock::now();
+        for (int round = 0; round < kRounds; ++round) {
+            std::vector<std::thread> threads;
+            for (int t = 0; t < kThreads; ++t) {
+                threads.emplace_back([&] {
+                    for (int client = 0; client < kClients / kThreads; ++client) {
+                        if (!IsSuccessReply(Exchange(server.Port(), request))) ++failures;
+                    }
+                });
+            }
+            for (std::thread& thread : threads) thread.join();
+        }
+        double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        double cpu = CpuSeconds(server.Pid()) - before;
+        server.Stop();
+        if (failures.load() != 0) state.SkipWithError("a request failed");
+        double perRequest = cpu / (kClients * kRounds);
+        state.counters["cpu_us_per_request"] = perRequest * 1e6;
+        state.counters["requests_per_s"] = kClients * kRounds / wall;
+        // 1,000 clients every 30 s: 33.3 requests a second.
+        state.counters["core_percent_1000_per_30s"] = 100.0 * perRequest * kClients / 30.0;
+    }
+    state.SetLabel(std::string(state.range(1) == 1 ? "VERSIONS, " : "HELLO, ") +
+                   (state.range(0) == 2 ? "PostgreSQL" : "SQLite"));
+}
+BENCHMARK(ThousandClientsPolling)
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Args({2, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The disk's own rate for what a durable SET needs at least: append a
 // small record to a file and fdatasync it.
 void RawAppendAndFdatasync(benchmark::State& state) {
@@ -333,6 +467,10 @@ double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
+}
+
+double Median(std::vector<double> values) {
+    return Percentile(std::move(values), 0.5);
 }
 
 // The calendar protocol's clients while the feed is busy: 200 subscribers
@@ -372,6 +510,7 @@ BENCHMARK(HelloWhileSubscribersPoll)->Iterations(400)->Unit(benchmark::kMillisec
 // 100,000 schedules; each iteration is one HELLO, timed.
 void HelloWhileEightClientsLoopOnGet(benchmark::State& state) {
     int port = PortFor(state, false);
+    const size_t replyBytes = GetReplyBytes(state);
     std::atomic<bool> done{false};
     std::atomic<int> gets{0};
     std::vector<std::thread> loopers;
@@ -379,7 +518,7 @@ void HelloWhileEightClientsLoopOnGet(benchmark::State& state) {
         loopers.emplace_back([&] {
             const std::string line = BuildGetLine(1, "");
             while (!done) {
-                if (Exchange(port, line).size() == setup->getReplyBytes) ++gets;
+                if (Exchange(port, line).size() == replyBytes) ++gets;
             }
         });
     }
@@ -567,6 +706,28 @@ void PrintRows(const RowReporter& r) {
                  Format("p50 %.1f ms, p99 %.1f ms", r.Counter("HelloWhileSubscribersPoll", "hello_p50_ms"), feedP99),
                  Format("HELLO while 8 clients loop on GET 1: p99 %.1f ms", p99), "-",
                  Format("p99 within 50 ms: %s", Met(feedP99 <= 50)));
+    }
+    for (int engine : {1, 2}) {
+        std::string name = "ConditionalAndPlainChanges/" + std::to_string(engine) + "/";
+        double plain = r.Counter(name, "plain_us");
+        double conditional = r.Counter(name, "conditional_us");
+        if (plain <= 0 || conditional <= 0) continue;
+        PrintRow(Format("server: conditional SET 1 (change with its revision), %s", engine == 1 ? "SQLite" : "PostgreSQL"),
+                 Format("%.2f ms", conditional / 1000), Format("plain change, same run: %.2f ms", plain / 1000),
+                 Format("%.2fx the time", conditional / plain),
+                 Format("at most 1.2x: %s", Met(conditional <= 1.2 * plain)));
+    }
+    double helloCpu = r.Counter("ThousandClientsPolling/1/0/", "cpu_us_per_request");
+    for (int engine : {1, 2}) {
+        std::string name = "ThousandClientsPolling/" + std::to_string(engine) + "/1/";
+        double cpu = r.Counter(name, "cpu_us_per_request");
+        if (cpu <= 0) continue;
+        double share = r.Counter(name, "core_percent_1000_per_30s");
+        PrintRow(Format("server: VERSIONS from 1000 clients every 30 s, %s", engine == 1 ? "SQLite" : "PostgreSQL"),
+                 Format("%.3f %% of one core (%.0f us CPU a request)", share, cpu),
+                 Format("HELLO, same way (SQLite): %.0f us CPU a request", helloCpu),
+                 helloCpu > 0 ? Format("%.2fx HELLO's CPU", cpu / helloCpu) : std::string("-"),
+                 Format("under 1 %%: %s", Met(share < 1)));
     }
     double peak = r.Counter("PeakMemoryWith200ClientsNotReading", "peak_MB");
     if (peak > 0) {

@@ -38,6 +38,10 @@ long DayKey(long days) {
     return d.year * 10000L + d.month * 100L + d.day;
 }
 
+// The client's notice of others' changes, and how often it checks for them.
+const char kChangedElsewhere[] = "他の端末で更新されました (F5で最新の情報に更新)";
+const unsigned ChangeCheckMs = 30000;
+
 // The cell every step selects: a Wednesday in the middle of the month.
 const int kColumn = 3, kRow = 2;
 
@@ -104,6 +108,8 @@ protected:
         const size_t loads = Occurrences(server_->Log(), " GET 3 ");
         return ClickControl(sheet, IDOK) && WaitClosed(sheet) && ReloadEnded(loads);
     }
+    // The status bar's second part: the notice of others' changes, or "".
+    static std::string NoticeText() { return StatusPartText(StatusBar(), 1); }
     // 最新の情報に更新 (F5) and the reload.
     static bool Refresh() {
         const size_t loads = Occurrences(server_->Log(), " GET 3 ");
@@ -499,7 +505,9 @@ TEST_F(EndToEnd, ASetRefusedForAScheduleDeletedElsewhereIsShownOnceOverTheSheet)
     ASSERT_TRUE(ClickControl(sheet, IDOK));
     HWND box = WaitForWindow("SET失敗");
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(WindowText(FindDescendant(box, "Static", 0xFFFF)).find("変更するスケジュール"), std::string::npos);
+    // The sheet's change is conditional: the server names the deletion.
+    EXPECT_NE(WindowText(FindDescendant(box, "Static", 0xFFFF)).find("ほかの人が削除しました"), std::string::npos)
+        << WindowText(FindDescendant(box, "Static", 0xFFFF));
     // The box holds the sheet that is sending, and the sheet the frame.
     EXPECT_EQ(GetWindow(box, GW_OWNER), sheet);
     EXPECT_FALSE(IsWindowEnabled(sheet)) << "the sheet takes input under its failure";
@@ -572,7 +580,55 @@ TEST_F(EndToEnd, NamesADayAndMarksItAHolidayOnTheDatePage) {
     const RECT redHead = after.BoundsOf(RGB(255, 0, 0), head);
     EXPECT_EQ(after.BoundsOf(RGB(0, 0, 0), head).right, 0) << "head still black";
     EXPECT_GT(redHead.right - redHead.left, 3 * (blackHead.right - blackHead.left));
+
+    // Renamed here while another person renames the day: the server refuses
+    // this page's change with one box, and the reload shows the other name.
+    const std::string mine = kDayName + "(延期)", theirs = "創立記念日";
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    ASSERT_TRUE(Click(Middle(TabRect(FindDescendant(sheet, "SysTabControl32", -1), 1))));
+    ASSERT_TRUE(WaitUntil([&] { return (name = FindDescendant(sheet, "Edit", 1019)) && IsWindowVisible(name); },
+                          kStepMs));
+    ASSERT_TRUE(PasteInto(name, mine));
+    auto renameDay = [&](const std::string& text) {
+        DateInfoRecord other = *HeldDateInfo(day);
+        CopyToField(other.name, text);
+        auto context = ServerContext();
+        DateInfoSet set(*context);
+        return set.Set(other) == 1;
+    };
+    ASSERT_TRUE(renameDay(theirs));
+    const size_t loads = Occurrences(server_->Log(), " GET 3 ");
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    HWND box = WaitForWindow("SET失敗");
+    ASSERT_NE(box, nullptr);
+    const std::string refusal = WindowText(FindDescendant(box, "Static", 0xFFFF));
+    EXPECT_NE(refusal.find("ほかの人が変更しました"), std::string::npos) << refusal;
+    Shot("05-date-refused");
+    ASSERT_TRUE(ClickControl(box, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ReloadEnded(loads));
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 0u);
+    EXPECT_EQ(FieldText(HeldDateInfo(day)->name), theirs);
+    ASSERT_TRUE(Click(CellCentre(kEditColumn, kEditRow)));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    ASSERT_TRUE(Click(Middle(TabRect(FindDescendant(sheet, "SysTabControl32", -1), 1))));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(FindDescendant(sheet, "Edit", 1019)) == theirs; }, kStepMs));
+    ASSERT_TRUE(ClickControl(sheet, IDCANCEL));
+    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(renameDay(kDayName));
+    ASSERT_TRUE(Refresh());
     EXPECT_TRUE(BackToToday());
+}
+
+// The tree's entry whose text is `name`, a blank and a count in brackets.
+TreeEntry EntryOf(const std::vector<TreeEntry>& tree, const std::string& name) {
+    for (const TreeEntry& entry : tree) {
+        if (entry.text.rfind(name + " (", 0) == 0) return entry;
+    }
+    return TreeEntry{nullptr, -1, "", -1, false, false};
 }
 
 TEST_F(EndToEnd, AddsAndDeletesAGenreThroughTheCategoryDialog) {
@@ -652,14 +708,44 @@ TEST_F(EndToEnd, AddsAndDeletesAGenreThroughTheCategoryDialog) {
                           kStepMs));
     EXPECT_TRUE(WaitUntil([&] { return TreeEntries(Tree()).size() == 11; }, kStepMs));
     Shot("06-genre-deleted");
-}
 
-// The tree's entry whose text is `name`, a blank and a count in brackets.
-TreeEntry EntryOf(const std::vector<TreeEntry>& tree, const std::string& name) {
-    for (const TreeEntry& entry : tree) {
-        if (entry.text.rfind(name + " (", 0) == 0) return entry;
-    }
-    return TreeEntry{nullptr, -1, "", -1, false, false};
+    // 趣味 renamed here while another person renames it: the server refuses
+    // this dialog's rename with one box, and the tree shows the other name.
+    auto renameHobby = [&](const std::string& from, const std::string& to) {
+        const auto held = HeldCategories();
+        const CategoryRecord* hobby = Named(held, from);
+        if (!hobby) return false;
+        CategoryRecord other = *hobby;
+        other.op = OP_CHANGE;
+        CopyToField(other.name, to);
+        CopyToField(other.shortName, to);
+        auto context = ServerContext();
+        CategorySet set(*context);
+        return set.Set(other) == 1;
+    };
+    openOnPersonal(dialog, genres);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(Click(ClientPointOnScreen(genres, 10, height + height / 2)));  // 趣味
+    ASSERT_TRUE(ClickControl(dialog, 1015));
+    ASSERT_NE(genreDialog = WaitForWindow("ｼﾞｬﾝﾙの登録"), nullptr);
+    ASSERT_TRUE(PasteInto(FindDescendant(genreDialog, "Edit", 1019), "趣味と教養"));
+    ASSERT_TRUE(ClickControl(genreDialog, IDOK));
+    ASSERT_TRUE(WaitClosed(genreDialog));
+    ASSERT_TRUE(renameHobby("趣味", "趣味の会"));
+    ASSERT_TRUE(ClickControl(dialog, IDOK));
+    HWND box = WaitForWindow("SET失敗");
+    ASSERT_NE(box, nullptr);
+    const std::string refusal = WindowText(FindDescendant(box, "Static", 0xFFFF));
+    EXPECT_NE(refusal.find("ほかの人が変更しました"), std::string::npos) << refusal;
+    Shot("06-rename-refused");
+    ASSERT_TRUE(ClickControl(box, IDOK));
+    ASSERT_TRUE(WaitClosed(dialog));
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return EntryOf(TreeEntries(Tree()), "趣味の会").item != nullptr; }, kStepMs));
+    EXPECT_EQ(EntryOf(TreeEntries(Tree()), "趣味と教養").item, nullptr);
+    EXPECT_NE(Named(HeldCategories(), "趣味の会"), nullptr);
+    ASSERT_TRUE(renameHobby("趣味の会", "趣味"));
+    ASSERT_TRUE(Refresh());
 }
 
 std::string TreeText(const std::vector<TreeEntry>& tree) {
@@ -936,6 +1022,7 @@ TEST_F(EndToEnd, ExitSavesPlacementPanesAndTreeStatesAndTheNextStartRestoresThem
 
 // ---- two clients on one server ----
 
+
 // Reads a file the shell wrote.
 std::string ReadUnixFile(const std::string& unixPath) {
     std::ifstream in(WindowsPathOf(unixPath), std::ios::binary);
@@ -1087,7 +1174,7 @@ void FillSecondEntry(const SheetSpots& spots, int category, int genre, const std
     ASSERT_TRUE(WaitForLook(spots.entryCaption, spots.activeCaption, false, "11-second-entry"));
 }
 
-TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmationWins) {
+TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersChangesAndNeitherOverwritesTheOther) {
     if (!client_ || !client_->Running()) {
         ASSERT_TRUE(StartClient());
     }
@@ -1197,31 +1284,39 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     if (HasFatalFailure()) return;
     Shot("13-second-sheet-edited");
 
-    // The first confirms, then the second: the last confirmation wins the
-    // changed schedule, and nobody's other schedule is lost.
-    ASSERT_TRUE(second.Lower());
-    ASSERT_TRUE(ConfirmSheet(sheet));
-    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 3; }, kStepMs));
-    ASSERT_TRUE(second.Raise());
+    // The second confirms first. Then the first, whose change of the same
+    // schedule the server refuses: one box says that another person changed
+    // it; the first's other changes are stored, its reload shows the second's
+    // text, and nobody's other schedule is lost.
     ASSERT_TRUE(Click(spots.ok));
     ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, false, "14-second-confirmed"));
-    std::vector<std::string> texts;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            held = HeldSchedules(day);
-            texts.clear();
-            for (const ScheduleRecord& record : held) texts.emplace_back(FieldText(record.text));
-            return held.size() == 4;
-        },
-        kStepMs));
-    EXPECT_EQ(texts, (std::vector<std::string>{secondChanged, keptChanged, firstOther, secondOther}));
-    EXPECT_EQ(held[0].id, firstId);
-    EXPECT_TRUE(CellListsText(Shot("14-second-confirmed"), column, row));
-
-    // The first client shows all four after its refresh.
+    ASSERT_TRUE(WaitUntil([&] { return (held = HeldSchedules(day)).size() == 3; }, kStepMs));
+    EXPECT_EQ(FieldText(held[0].text), secondChanged);
     ASSERT_TRUE(second.Lower());
-    ASSERT_TRUE(Click(CellCentre(column, row)));
-    ASSERT_TRUE(Refresh());
+    size_t sets = server_->Logged("SET 1");
+    loads = Occurrences(server_->Log(), " GET 3 ");
+    ASSERT_TRUE(ClickControl(sheet, IDOK));
+    HWND box = WaitForWindow("SET失敗");
+    ASSERT_NE(box, nullptr);
+    const std::string refusal = WindowText(FindDescendant(box, "Static", 0xFFFF));
+    EXPECT_NE(refusal.find("ほかの人が変更しました"), std::string::npos) << refusal;
+    WaitUntil([] { return ShownWithTitle("SET失敗") > 1; }, 1500);
+    Shot("14-first-refused");
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 1u);
+    ASSERT_TRUE(ClickControl(box, IDOK));
+    ASSERT_TRUE(WaitClosed(sheet));
+    ASSERT_TRUE(ReloadEnded(loads));
+    EXPECT_EQ(ShownWithTitle("SET失敗"), 0u) << "one box for the one refused schedule";
+    EXPECT_EQ(server_->Logged("SET 1") - sets, 3u);
+    std::vector<std::string> texts;
+    auto heldTexts = [&] {
+        held = HeldSchedules(day);
+        texts.clear();
+        for (const ScheduleRecord& record : held) texts.emplace_back(FieldText(record.text));
+        return texts;
+    };
+    EXPECT_EQ(heldTexts(), (std::vector<std::string>{secondChanged, keptChanged, secondOther, firstOther}));
+    EXPECT_EQ(held[0].id, firstId);
     ASSERT_TRUE(Click(CellCentre(column, row)));
     EXPECT_TRUE(WaitUntil([&] { return StatusText() == date + " " + secondChanged + " 他"; }, kStepMs))
         << StatusText();
@@ -1229,8 +1324,77 @@ TEST_F(EndToEnd, TwoClientsOnOneServerSeeEachOthersSchedulesAndTheLastConfirmati
     ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
     EXPECT_EQ(ListViewRows(FindDescendant(sheet, "SysListView32", 1010), 3),
               (std::vector<std::string>{"社内|ｲﾍﾞﾝﾄ|" + secondChanged, "業務|出張|" + keptChanged,
-                                        "個人|記念日|" + firstOther, "個人|趣味|" + secondOther}));
-    Shot("15-first-after-refresh");
+                                        "個人|趣味|" + secondOther, "個人|記念日|" + firstOther}));
+    Shot("15-first-after-refusal");
+    ASSERT_TRUE(ClickControl(sheet, IDCANCEL));
+    ASSERT_TRUE(WaitClosed(sheet));
+
+    // Its own confirmation raises no notice, also after a check.
+    const DWORD ownChange = GetTickCount();
+    WaitUntil([] { return !NoticeText().empty(); }, ChangeCheckMs + 5000);
+    EXPECT_EQ(NoticeText(), "") << "own change noticed " << (GetTickCount() - ownChange) << " ms after it";
+
+    // The second adds a schedule; the first, in the foreground, says so
+    // within a minute, in the status bar and the tray icon's tip, until F5.
+    // (Where the day lies on the screen, from this frame while it is shown.)
+    const POINT dayCell = CellCentre(column, row);
+    auto secondAdds = [&](const std::string& text, size_t count) {
+        ASSERT_TRUE(second.Raise());
+        ASSERT_TRUE(Click(dayCell));
+        ASSERT_TRUE(Keys("Return"));
+        ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, true, "16-second-sheet"));
+        ASSERT_TRUE(Click(spots.add));
+        FillSecondEntry(spots, 2, 1, text);  // 個人, 趣味
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(Click(spots.ok));
+        ASSERT_TRUE(WaitForLook(spots.sheetCaption, spots.activeCaption, false, "16-second-confirmed"));
+        ASSERT_TRUE(WaitUntil([&] { return HeldSchedules(day).size() == count; }, kStepMs));
+        ASSERT_TRUE(second.Lower());
+    };
+    auto tipSays = [](const std::string& text) {
+        for (const std::string& tip : ToolTipTexts()) {
+            if (tip == text) return true;
+        }
+        return false;
+    };
+    secondAdds("ソフトの発表会", 5);
+    if (HasFatalFailure()) return;
+    DWORD changed = GetTickCount();
+    EXPECT_TRUE(WaitUntil([] { return NoticeText() == kChangedElsewhere; }, 60000));
+    const DWORD noticedMs = GetTickCount() - changed;
+    std::printf("[ notice ] in the foreground after %lu ms\n", static_cast<unsigned long>(noticedMs));
+    EXPECT_LE(noticedMs, 60000u);
+    EXPECT_TRUE(WaitUntil([&] { return tipSays(kChangedElsewhere); }, kStepMs));
+    EXPECT_EQ(StatusText(), date + " " + secondChanged + " 他") << "the day's text stays in the first part";
+    Shot("16-notice");
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(NoticeText(), "");
+    EXPECT_TRUE(WaitUntil([&] { return tipSays(kTitle); }, kStepMs));
+
+    // Hidden in the tray, the same within a minute; brought back, the
+    // client loads the change by itself.
+    const POINT icon = TrayIcon(Shot("17-tray"));
+    ASSERT_GE(icon.x, 0) << "no tray icon in the taskbar";
+    ASSERT_TRUE(Click(icon, 2));
+    ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(Frame()); }, kStepMs));
+    secondAdds("ソフトの発表会(二日目)", 6);
+    if (HasFatalFailure()) return;
+    changed = GetTickCount();
+    EXPECT_TRUE(WaitUntil([&] { return tipSays(kChangedElsewhere); }, 60000));
+    std::printf("[ notice ] in the tray after %lu ms\n", static_cast<unsigned long>(GetTickCount() - changed));
+    EXPECT_LE(GetTickCount() - changed, 60000u);
+    EXPECT_EQ(NoticeText(), kChangedElsewhere);
+    Shot("17-notice-in-tray");
+    const size_t scheduleLoads = server_->Logged("GET 1");
+    ASSERT_TRUE(Click(TrayIcon(Shot("17-tray-again")), 2));
+    ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(Frame()) && !IsIconic(Frame()); }, kStepMs));
+    EXPECT_TRUE(WaitUntil([&] { return server_->Logged("GET 1") > scheduleLoads; }, kStepMs)) << "no refresh by itself";
+    EXPECT_TRUE(WaitUntil([] { return NoticeText().empty() && IsWindowEnabled(Frame()); }, kStepMs));
+    ASSERT_TRUE(Click(CellCentre(column, row)));
+    ASSERT_TRUE(Keys("Return"));
+    ASSERT_NE(sheet = WaitForWindow(kDaySheet), nullptr);
+    EXPECT_EQ(ListViewRows(FindDescendant(sheet, "SysListView32", 1010), 3).size(), 6u);
+    Shot("18-back-from-tray");
     ASSERT_TRUE(ClickControl(sheet, IDCANCEL));
     ASSERT_TRUE(WaitClosed(sheet));
 }

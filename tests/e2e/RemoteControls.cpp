@@ -134,4 +134,46 @@ RECT TabRect(HWND tabs, int index) {
     return ToScreen(tabs, rect);
 }
 
+std::string StatusPartText(HWND bar, int part) {
+    if (part >= static_cast<int>(SendRemote(bar, SB_GETPARTS, 0, 0))) return std::string();
+    RemoteBuffer buffer(bar, kTextSize);
+    const LRESULT length = LOWORD(SendRemote(bar, SB_GETTEXTLENGTHA, part, 0));
+    if (!buffer.Valid() || length >= static_cast<LRESULT>(kTextSize)) return std::string();
+    SendRemote(bar, SB_GETTEXTA, part, buffer.Address());
+    return TextAt(buffer, 0);
+}
+
+std::vector<std::string> ToolTipTexts() {
+    std::vector<HWND> tips;
+    for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) != nullptr;) {
+        tips.push_back(tip);
+    }
+    std::vector<std::string> texts;
+    for (HWND tip : tips) {
+        const int tools = static_cast<int>(SendRemote(tip, TTM_GETTOOLCOUNT, 0, 0));
+        for (int index = 0; index < tools; ++index) {
+            // The tool's description, its text pointing behind it in the block.
+            RemoteBuffer buffer(tip, sizeof(TOOLINFOA) + kTextSize);
+            TOOLINFOA info{};
+            info.cbSize = sizeof info;
+            info.lpszText = reinterpret_cast<char*>(buffer.Address(sizeof info));
+            const char nothing = '\0';
+            if (!buffer.Write(&info, sizeof info) || !buffer.Write(&nothing, 1, sizeof info) ||
+                !SendRemote(tip, TTM_ENUMTOOLSA, index, buffer.Address()) || !buffer.Read(&info, sizeof info)) {
+                continue;
+            }
+            std::string text = TextAt(buffer, sizeof info);
+            if (text.empty()) {
+                // Not every tool-tip copies the text when it lists a tool.
+                info.lpszText = reinterpret_cast<char*>(buffer.Address(sizeof info));
+                buffer.Write(&info, sizeof info);
+                SendRemote(tip, TTM_GETTEXTA, kTextSize, buffer.Address());
+                text = TextAt(buffer, sizeof info);
+            }
+            if (!text.empty()) texts.push_back(text);
+        }
+    }
+    return texts;
+}
+
 POINT Middle(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }

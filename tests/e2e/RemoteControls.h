@@ -55,5 +55,12 @@ RECT TreeItemTextRect(HWND tree, HTREEITEM item);
 // The screen rectangle of a tab of a tab control.
 RECT TabRect(HWND tabs, int index);
 
+// The text of part `part` of a status bar ("" when it has no such part).
+std::string StatusPartText(HWND bar, int part);
+
+// The texts of every tool of every tool-tip window on the desktop (the
+// notification icons' tips among them).
+std::vector<std::string> ToolTipTexts();
+
 // The middle of a rectangle.
 POINT Middle(const RECT& rect);

@@ -120,7 +120,7 @@ exchange() {
 }
 if [ -n "$port" ]; then
     check "HELLO is answered" test "$(exchange 'HELLO RDZVP/0.0')" = "+OK RDZVP/0.0"
-    holidays=$(exchange 'GET RDZVP/0.0 3 ' | sed -n 's/^+OK RDZVP\/0.0 //p')
+    holidays=$(exchange 'GET RDZVP/0.0 3 ' | sed -n 's/^+OK RDZVP\/0.0 \([0-9]*\).*/\1/p')
     check "GET 3 gives this year's and next year's holidays (${holidays:-none})" test "${holidays:-0}" -gt 20
 fi
 check "the server runs as the service's user" test "$(stat -c %U "/proc/$server_pid")" = calendar-server

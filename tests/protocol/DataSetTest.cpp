@@ -106,6 +106,88 @@ TEST_F(DataSetTest, ScheduleOpsAddChangeAndDelete) {
     EXPECT_TRUE(boxes.Shown().empty());
 }
 
+// Changes that carry the revision they were loaded with stand only while
+// nobody else has changed the record since: schedules, genres and days
+// alike, each refusal one box that says so, the plain forms unconditional.
+TEST_F(DataSetTest, ConditionalChangesNeverOverwriteAnotherPersonsChange) {
+    const int32_t category = Categories()[0]->id;
+    const int32_t genre = AddGenre(category, "会議");
+    ASSERT_EQ(AddSchedule(20261201, genre, "mine"), 1);
+    ASSERT_EQ(AddSchedule(20261202, genre, "other"), 1);
+    TestServerContext conditional("127.0.0.1", calendar->Port());
+    conditional.conditional = true;
+    ScheduleStore loaded(conditional);
+    loaded.RunLoad(kLoadRefresh, [](const char*) {});
+    int64_t versions[3];
+    loaded.LoadedVersions(versions);
+    for (int64_t version : versions) EXPECT_GE(version, 0) << "the server announces every data set's version";
+    ASSERT_EQ(loaded.schedules.records.size(), 2u);
+    ScheduleRecord mine = *loaded.schedules.records[0];
+    ScheduleRecord other = *loaded.schedules.records[1];
+
+    // Someone else changes "mine" in between (a plain, unconditional change).
+    ASSERT_EQ(AddSchedule(20261201, genre, "theirs", OP_CHANGE, mine.id), 1);
+    ScheduleSet set(conditional);
+    mine.op = OP_CHANGE;
+    CopyToField(mine.text, "mine, changed");
+    EXPECT_EQ(set.Set(mine), 0);
+    mine.op = OP_DELETE;
+    EXPECT_EQ(set.Set(mine), 0);
+    other.op = OP_CHANGE;
+    CopyToField(other.text, "other, changed");
+    EXPECT_EQ(set.Set(other), 1) << "a record nobody else touched takes the change";
+    other.op = OP_NONE;
+    EXPECT_EQ(set.Set(other), 1) << "an unchanged record never conflicts";
+    ASSERT_EQ(boxes.Shown().size(), 2u);
+    EXPECT_NE(boxes.Shown()[0].text.find("ほかの人が変更しました"), std::string::npos) << boxes.Shown()[0].text;
+    EXPECT_EQ(boxes.Captions(), (std::vector<std::string>{"SET失敗", "SET失敗"}));
+    EXPECT_EQ(conditional.changesSent, 4);
+    ASSERT_EQ(loaded.schedules.Get(""), 1);
+    ASSERT_EQ(loaded.schedules.records.size(), 2u);
+    EXPECT_STREQ(loaded.schedules.records[0]->text, "theirs");
+    EXPECT_STREQ(loaded.schedules.records[1]->text, "other, changed");
+    EXPECT_GT(loaded.schedules.AnnouncedVersion(), versions[0]);
+
+    // A genre renamed by someone else after the load; a day named by
+    // someone else although it had no record when it was loaded.
+    CategoryRecord renamed = *loaded.categories.FindById(genre);
+    ASSERT_GT(renamed.revision, 0);
+    CategoryRecord theirs = renamed;
+    theirs.op = OP_CHANGE;
+    CopyToField(theirs.name, "打合せ");
+    CopyToField(theirs.shortName, "打合せ");
+    CategorySet plain(*context);
+    ASSERT_EQ(plain.Set(theirs), 1);
+    renamed.op = OP_CHANGE;
+    CopyToField(renamed.name, "会議室");
+    CopyToField(renamed.shortName, "会議室");
+    CategorySet categories(conditional);
+    EXPECT_EQ(categories.Set(renamed), 0);
+    DateInfoRecord day;
+    day.date = 20261203;
+    CopyToField(day.name, "創立記念日");
+    DateInfoSet plainDays(*context);
+    ASSERT_EQ(plainDays.Set(day), 1);
+    CopyToField(day.name, "休業日");
+    day.aux = 0;  // no record when loaded
+    DateInfoSet days(conditional);
+    EXPECT_EQ(days.Set(day), 0);
+    ASSERT_EQ(boxes.Shown().size(), 4u);
+    EXPECT_NE(boxes.Shown()[2].text.find("ほかの人が変更しました"), std::string::npos) << boxes.Shown()[2].text;
+    loaded.RunLoad(kLoadRefresh, [](const char*) {});
+    EXPECT_STREQ(loaded.categories.FindById(genre)->name, "打合せ");
+    const DateInfoRecord* named = nullptr;
+    for (const auto& record : loaded.dateInfo.records) {
+        if (record->date == day.date) named = record.get();
+    }
+    ASSERT_NE(named, nullptr);
+    EXPECT_STREQ(named->name, "創立記念日");
+    // With the revision now loaded, the day's change stands.
+    day.aux = named->aux;
+    EXPECT_EQ(days.Set(day), 1);
+    EXPECT_EQ(boxes.Shown().size(), 4u);
+}
+
 TEST_F(DataSetTest, RejectedSetIsShownAndStoresNothing) {
     int32_t genre = AddGenre(Categories()[0]->id, "会議");
     EXPECT_EQ(AddSchedule(20260230, genre, "no such day"), 0);

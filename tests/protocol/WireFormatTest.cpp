@@ -1,5 +1,7 @@
 // The protocol's text codings, framing and field copying, byte for byte.
 #include "protocol/BlockPool.h"
+#include "protocol/ChangeTracker.h"
+#include "protocol/LoadMask.h"
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
 
@@ -218,7 +220,30 @@ TEST(FramingTest, JudgesReplies) {
     EXPECT_EQ(count, 0u);
     EXPECT_TRUE(ReadAnnouncedRecordCount("+OK RDZVP/0.0 123456789012345678901234567890\r\n", count));
     EXPECT_EQ(count, UINT64_MAX);
-    for (const char* plain : {"+OK RDZVP/0.0\r\n12\r\n", "+OK RDZVP/0.0 \r\n", "+OK RDZVP/0.0 1 2\r\n",
+    // Words after the count are the version a whole data set announces.
+    EXPECT_TRUE(ReadAnnouncedRecordCount("+OK RDZVP/0.0 3 VERSION 17\r\nDATA:1\r\n", count));
+    EXPECT_EQ(count, 3u);
+    int64_t version = -1;
+    EXPECT_TRUE(ReadAnnouncedVersion("+OK RDZVP/0.0 3 VERSION 17\r\nDATA:1\r\n", version));
+    EXPECT_EQ(version, 17);
+    for (const char* none : {"+OK RDZVP/0.0 3\r\n", "+OK RDZVP/0.0\r\n", "+OK RDZVP/0.0 3 VERSION\r\n",
+                             "+OK RDZVP/0.0 3 VERSION -2\r\n", "+OK RDZVP/0.0 3 version 4\r\n",
+                             "+OK RDZVP/0.0 x VERSION 4\r\n", "+OK RDZVP/0.0 3 VERSION 99999999999999999999\r\n",
+                             "DATA:1\r\n"}) {
+        EXPECT_FALSE(ReadAnnouncedVersion(none, version)) << none;
+    }
+    int64_t versions[3] = {-1, -1, -1};
+    EXPECT_TRUE(ReadVersionsReply("+OK RDZVP/0.0 4 0 9\r\n", versions));
+    EXPECT_EQ(versions[0], 4);
+    EXPECT_EQ(versions[1], 0);
+    EXPECT_EQ(versions[2], 9);
+    for (const char* wrong : {"+OK RDZVP/0.0 4 0\r\n", "+OK RDZVP/0.0 4 0 9 1\r\n", "+OK RDZVP/0.0\r\n",
+                              "-unknown-request\r\n", "+OK RDZVP/0.0 4 0 x\r\n", ""}) {
+        EXPECT_FALSE(ReadVersionsReply(wrong, versions)) << wrong;
+        EXPECT_EQ(versions[0], 4) << "a wrong reply leaves the versions alone";
+    }
+
+    for (const char* plain : {"+OK RDZVP/0.0\r\n12\r\n", "+OK RDZVP/0.0 \r\n", "+OK RDZVP/0.0 1x 2\r\n",
                               "+OK RDZVP/0.0 -1\r\n", "+OK RDZVP/0.0 +1\r\n", " +OK RDZVP/0.0 1\r\n",
                               "+OK RDZVP/0.1 1\r\n", "+OK RDZVP/0.0  1\r\n", ""}) {
         EXPECT_FALSE(ReadAnnouncedRecordCount(plain, count)) << plain;
@@ -288,7 +313,12 @@ TEST(RecordCodecTest, ParsesCategoryAndDateInfoLines) {
     EXPECT_EQ(record.editState, 2);
     EXPECT_STREQ(record.entered, "2006/12/24 10:00");
     EXPECT_STREQ(record.host, "pc1");
+    EXPECT_EQ(record.revision, 0) << "a server without revisions sends eight fields";
     EXPECT_EQ(record.treeItem, nullptr);
+
+    ParseCategoryRecord("DATA:12:1:3:A:A:0:e:h:42", record);
+    EXPECT_EQ(record.revision, 42);
+    EXPECT_STREQ(record.host, "h");
 }
 
 TEST(RecordCodecTest, FormatsSetBodies) {
@@ -316,4 +346,126 @@ TEST(RecordCodecTest, FormatsSetBodies) {
     day.name[0] = '\0';
     day.holiday = 0;
     EXPECT_EQ(FormatDateInfoSetBody(day), "20070101::0:1");
+
+    // Conditional: changes and deletions of stored records carry the
+    // revision they were loaded with; additions and unchanged records go
+    // out plain, and so does everything to a server that announced none.
+    schedule.op = OP_CHANGE;
+    schedule.id = 7;
+    schedule.aux = 12;
+    EXPECT_EQ(FormatScheduleSetBody(schedule), "2:20061224:7:Meeting+20at+2010+3A30:5");
+    EXPECT_EQ(FormatScheduleSetBody(schedule, true), "2:20061224:7:Meeting+20at+2010+3A30:5:12");
+    schedule.op = OP_DELETE;
+    EXPECT_EQ(FormatScheduleSetBody(schedule, true), "3:20061224:7:Meeting+20at+2010+3A30:5:12");
+    for (int32_t op : {OP_NONE, OP_ADD}) {
+        schedule.op = op;
+        EXPECT_EQ(SplitAll(FormatScheduleSetBody(schedule, true), ":").size(), 5u) << op;
+    }
+    schedule.op = OP_DELETE;
+    schedule.id = 0;  // added and deleted again in the sheet: nothing stored to guard
+    EXPECT_EQ(SplitAll(FormatScheduleSetBody(schedule, true), ":").size(), 5u);
+
+    genre.op = OP_CHANGE;
+    genre.id = 9;
+    genre.revision = 3;
+    EXPECT_EQ(FormatCategorySetBody(genre, true), "2:9:1:3:A+3AB:A+3AB:3");
+    genre.op = OP_ADD;
+    EXPECT_EQ(FormatCategorySetBody(genre, true), "1:9:1:3:A+3AB:A+3AB");
+
+    day.aux = 0;  // the day had no record
+    EXPECT_EQ(FormatDateInfoSetBody(day, true), "20070101::0:1:0");
+    day.aux = 5;
+    EXPECT_EQ(BuildSetLine(3, FormatDateInfoSetBody(day, true)), "SET RDZVP/0.0 3 20070101::0:1:5\r\n");
+}
+
+// The background checks against what the store was loaded at: a notice only
+// for others' changes, never for this client's own, and the refresh when
+// the person comes back.
+TEST(ChangeTrackerTest, NoticesOthersChangesAndNeverItsOwn) {
+    constexpr uint32_t kInterval = ChangeTracker::kCheckIntervalMs;
+    ChangeTracker tracker;
+    const int64_t loaded[3] = {10, 4, -1};  // date information from a server without versions
+    uint32_t now = 0xFFFFF000u;             // the tick count wraps during the run
+    tracker.WaitFrom(now);
+    EXPECT_FALSE(tracker.MayCheck(now + kInterval - 1));
+    ASSERT_TRUE(tracker.MayCheck(now += kInterval));
+
+    // Unchanged, then a failed check (no server): no notice, and the next
+    // check only an interval later.
+    uint32_t ticket = tracker.CheckStarted(now);
+    EXPECT_FALSE(tracker.MayCheck(now + kInterval - 1)) << "one check at a time";
+    const int64_t same[3] = {10, 4, 99};
+    EXPECT_FALSE(tracker.CheckEnded(ticket, same, loaded));
+    EXPECT_FALSE(tracker.Notice()) << "a data set without a version never counts as changed";
+    ticket = tracker.CheckStarted(now += kInterval);
+    EXPECT_FALSE(tracker.CheckEnded(ticket, nullptr, loaded));
+    EXPECT_FALSE(tracker.MayCheck(now + 1000));
+
+    // Someone else renamed a genre: the notice, and a refresh of the genres
+    // and of the schedules that carry their names.
+    ticket = tracker.CheckStarted(now += kInterval);
+    const int64_t renamed[3] = {10, 5, 99};
+    EXPECT_TRUE(tracker.CheckEnded(ticket, renamed, loaded));
+    EXPECT_EQ(tracker.Changed(), uint32_t{LOAD_CATEGORIES});
+    EXPECT_EQ(tracker.RefreshMask(), uint32_t{LOAD_CATEGORIES | LOAD_SCHEDULES});
+    EXPECT_EQ(tracker.CameBack(now + 10), ChangeTracker::ComeBack::kRefresh);
+    // A load of the schedules alone leaves the genres' notice up; F5's clears it.
+    tracker.LoadStarted();
+    EXPECT_FALSE(tracker.LoadFinished(kLoadAfterDaySheet));
+    EXPECT_TRUE(tracker.Notice());
+    tracker.LoadStarted();
+    EXPECT_TRUE(tracker.LoadFinished(kLoadRefresh));
+    EXPECT_FALSE(tracker.Notice());
+
+    // A check in flight when this client sends its own change, or started
+    // between that change and the load after it, is not believed.
+    const int64_t reloaded[3] = {11, 5, -1};
+    ticket = tracker.CheckStarted(now += kInterval);
+    tracker.ChangeSent();
+    const int64_t own[3] = {12, 5, 99};
+    EXPECT_FALSE(tracker.CheckEnded(ticket, own, reloaded));
+    ticket = tracker.CheckStarted(now += kInterval);
+    EXPECT_FALSE(tracker.CheckEnded(ticket, own, reloaded));
+    EXPECT_FALSE(tracker.Notice());
+    tracker.LoadStarted();
+    tracker.LoadFinished(kLoadAfterDaySheet);
+    const int64_t afterOwnLoad[3] = {12, 5, -1};
+    ticket = tracker.CheckStarted(now += kInterval);
+    EXPECT_FALSE(tracker.CheckEnded(ticket, own, afterOwnLoad));
+    EXPECT_FALSE(tracker.Notice());
+    // A load overtakes a check: its late report is dropped.
+    ticket = tracker.CheckStarted(now += kInterval);
+    tracker.LoadStarted();
+    tracker.LoadFinished(kLoadRefresh);
+    const int64_t stale[3] = {1, 1, 1};
+    EXPECT_FALSE(tracker.CheckEnded(ticket, stale, afterOwnLoad));
+
+    // Coming back checks at once when a check may go out, and refreshes
+    // only when that check finds changes soon enough.
+    now += kInterval;
+    ASSERT_EQ(tracker.CameBack(now), ChangeTracker::ComeBack::kCheck);
+    ticket = tracker.CheckStarted(now);
+    EXPECT_EQ(tracker.CameBack(now + 100), ChangeTracker::ComeBack::kNothing) << "checked just now";
+    const int64_t other[3] = {13, 5, 99};
+    EXPECT_TRUE(tracker.CheckEnded(ticket, other, afterOwnLoad));
+    EXPECT_TRUE(tracker.RefreshAfterCheck(now + 500));
+    EXPECT_FALSE(tracker.RefreshAfterCheck(now + 600)) << "asked once";
+    tracker.LoadStarted();
+    tracker.LoadFinished(kLoadRefresh);
+    now += kInterval;
+    ASSERT_EQ(tracker.CameBack(now), ChangeTracker::ComeBack::kCheck);
+    ticket = tracker.CheckStarted(now);
+    const int64_t later[3] = {14, 5, 99};
+    EXPECT_TRUE(tracker.CheckEnded(ticket, later, other));
+    EXPECT_FALSE(tracker.RefreshAfterCheck(now + ChangeTracker::kComeBackWindowMs + 1)) << "too late: notice only";
+    EXPECT_TRUE(tracker.Notice());
+    // A timer's check after coming back does not refresh by itself.
+    ticket = tracker.CheckStarted(now += kInterval);
+    const int64_t again[3] = {15, 5, 99};
+    tracker.CheckEnded(ticket, again, other);
+    EXPECT_FALSE(tracker.RefreshAfterCheck(now + 10));
+    // A lost check (it never reported) lets the next one go after a while.
+    tracker.CheckStarted(now += kInterval);
+    EXPECT_FALSE(tracker.MayCheck(now + kInterval));
+    EXPECT_TRUE(tracker.MayCheck(now + ChangeTracker::kLostCheckMs));
 }

@@ -170,8 +170,8 @@ TEST_F(IcsTest, ExportIsReadByOthersAndImportsBackIntoAnEmptyCalendar) {
         trip.text = "大阪";
         trip.genreId = trips;
         ASSERT_FALSE(store->ApplySchedule(trip, stamp));
-        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270101, "元日", 1, 1}, stamp));
-        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270115, "創立記念日", 0, 1}, stamp));
+        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270101, "元日", 1, 1, {}}, stamp));
+        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270115, "創立記念日", 0, 1, {}}, stamp));
     }
 
     std::string whole = Export(source);
@@ -452,7 +452,7 @@ TEST_F(IcsTest, FeedOverHttpAnswersPollsWith304AndKeepsTheServersRules) {
         ChangeStamp stamp{"2026/11/03 14:05", "192.168.10.7"};
         store->ImportSchedules({{20261224, "忘年会", genre}, {20270110, "Review", genre}, {20270120, "温泉", other}},
                                stamp);
-        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270101, "元日", 1, 1}, stamp));
+        ASSERT_FALSE(store->ApplyDateInfo(DateInfoChange{20270101, "元日", 1, 1, {}}, stamp));
     }
     int icsPort = FreePort();
     ServerProcess server({"--ics-listen", "127.0.0.1:" + std::to_string(icsPort), "--allow", "127.0.0.1",

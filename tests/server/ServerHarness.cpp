@@ -273,3 +273,16 @@ std::string GenreSetLine(int op, int id, int level, int parentId, std::string_vi
 std::string DateInfoSetLine(int date, std::string_view name, int holiday) {
     return BuildSetLine(3, FormatInt(date) + ":" + Escape(name) + ":" + FormatInt(holiday) + ":1");
 }
+
+std::string WithRevision(const std::string& setLine, int revision) {
+    return setLine.substr(0, setLine.size() - kLineEnd.size()) + ":" + FormatInt(revision) + std::string(kLineEnd);
+}
+
+long long AnnouncedVersion(std::string_view reply) {
+    std::string_view status = reply.substr(0, FindLineEnd(reply, 0));
+    size_t at = status.find(" VERSION ");
+    if (status.substr(0, 14) != "+OK RDZVP/0.0 " || at == std::string_view::npos) return -1;
+    std::string digits(status.substr(at + 9));
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoll(digits);
+}

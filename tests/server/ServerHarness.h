@@ -97,3 +97,9 @@ std::vector<std::string> RecordLines(std::string_view reply);
 std::string ScheduleSetLine(int op, int date, int id, std::string_view text, int genreId);
 std::string GenreSetLine(int op, int id, int level, int parentId, std::string_view name, std::string_view shortName);
 std::string DateInfoSetLine(int date, std::string_view name, int holiday);
+// The conditional form of a SET line: `revision` added as its last field.
+std::string WithRevision(const std::string& setLine, int revision);
+
+// The version that a GET reply's status line names ("+OK RDZVP/0.0 <n>
+// VERSION <v>"), or -1 when it names none.
+long long AnnouncedVersion(std::string_view reply);

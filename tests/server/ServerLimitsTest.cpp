@@ -214,9 +214,10 @@ std::string LargeDatabase(const TempDir& folder, size_t schedules = 30000) {
     return database;
 }
 
-// Whether a reply is whole: as many record lines as its status line names.
+// Whether a reply of a whole data set is whole: as many record lines as
+// its status line names.
 bool WholeGetReply(const std::string& reply, size_t expectedRecords) {
-    std::string status = "+OK RDZVP/0.0 " + std::to_string(expectedRecords) + "\r\n";
+    std::string status = "+OK RDZVP/0.0 " + std::to_string(expectedRecords) + " VERSION ";
     return reply.compare(0, status.size(), status) == 0 && RecordLines(reply).size() == expectedRecords &&
            reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "\r\n") == 0;
 }

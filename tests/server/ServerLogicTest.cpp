@@ -3,6 +3,7 @@
 #include "server/DateKey.h"
 #include "server/JapaneseHolidays.h"
 #include "server/NetAddress.h"
+#include "server/RequestHandler.h"
 #include "server/RequestParser.h"
 #include "server/ShiftJisLike.h"
 
@@ -59,6 +60,26 @@ TEST(RequestParsing, SetBodiesAreDecodedAndChecked) {
     EXPECT_EQ(date.Value().dateInfo.name, "\x8C\xB3\x93\xFA");
     EXPECT_TRUE(ParseRequest("SET RDZVP/0.0 3 20070101::0:1").Ok());
     EXPECT_EQ(ParseRequest("SET RDZVP/0.0 2 1:0:0:0:x:x").Error().tag, "not-a-genre");
+
+    // One field more is the revision the change expects; the plain forms expect none.
+    EXPECT_FALSE(set.Value().schedule.expected.conditional);
+    Outcome<Request> conditional = ParseRequest("SET RDZVP/0.0 1 2:20061224:7:x:5:12");
+    ASSERT_TRUE(conditional.Ok());
+    EXPECT_TRUE(conditional.Value().schedule.expected.conditional);
+    EXPECT_EQ(conditional.Value().schedule.expected.revision, 12);
+    EXPECT_EQ(ParseRequest("SET RDZVP/0.0 2 2:4:1:1:x:x:3").Value().genre.expected.revision, 3);
+    Outcome<Request> day = ParseRequest("SET RDZVP/0.0 3 20070101::0:1:0");
+    ASSERT_TRUE(day.Ok());
+    EXPECT_TRUE(day.Value().dateInfo.expected.conditional);
+    EXPECT_EQ(day.Value().dateInfo.expected.revision, 0);
+    for (const char* bad : {"SET RDZVP/0.0 1 2:20061224:7:x:5:-1", "SET RDZVP/0.0 1 2:20061224:7:x:5:", "SET RDZVP/0.0 3 20070101::0:1:1.0"}) {
+        EXPECT_EQ(ParseRequest(bad).Error().tag, "bad-revision") << bad;
+    }
+    EXPECT_EQ(ParseRequest("SET RDZVP/0.0 1 2:20061224:7:x:5:1:1").Error().tag, "field-count");
+
+    EXPECT_EQ(ParseRequest("VERSIONS RDZVP/0.0").Value().kind, RequestKind::Versions);
+    EXPECT_EQ(RequestKindForLog("VERSIONS RDZVP/0.0"), "VERSIONS");
+    EXPECT_EQ(RequestKindForLog("SET RDZVP/0.0 3 20070101::0:1:0"), "SET 3");
 }
 
 TEST(RequestParsing, ConditionsParseIntoClauses) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
@@ -127,12 +128,28 @@ TEST_F(TwoServersOneDatabase, AGenreInUseIsNeverDeletedUnderARacingAdd) {
     EXPECT_EQ(deleted + added, 24);
 }
 
+// The record lines of the three data sets (each database counts its own
+// versions, so the status lines are left out).
 std::string WholeCalendar(int port) {
-    return Exchange(port, BuildGetLine(1, "")) + Exchange(port, BuildGetLine(2, "")) + Exchange(port, BuildGetLine(3, ""));
+    std::string records;
+    for (int dataSet : {1, 2, 3}) {
+        std::string reply = Exchange(port, BuildGetLine(dataSet, ""));
+        records += reply.substr(reply.find("\r\n") + 2);
+    }
+    return records;
 }
 
-// SQLite to PostgreSQL and back: the same records, bytes and ids, and new
-// ids continue above the highest ever given out.
+// Imports `ics` into `database` and returns the command's report.
+std::string ImportIcs(const std::string& database, int genre, const std::string& ics) {
+    std::string output;
+    EXPECT_EQ(RunServerCommand({"import-ics", "--db", database, "--genre", std::to_string(genre), ics}, &output), 0)
+        << output;
+    return output;
+}
+
+// SQLite to PostgreSQL and back: the same records, bytes, ids and
+// revisions, and the remembered events of other calendars; new ids
+// continue above the highest ever given out.
 TEST(CopyCommand, ACalendarMovesToPostgresAndBackWithItsIdsAndBytes) {
     ASSERT_TRUE(TestingOnPostgres());
     TempDir folder;
@@ -140,17 +157,41 @@ TEST(CopyCommand, ACalendarMovesToPostgresAndBackWithItsIdsAndBytes) {
     ASSERT_EQ(RunServerCommand({"demo", "--db", sqlite}), 0);
     ASSERT_EQ(RunServerCommand({"holidays", "--db", sqlite, "2019", "2019"}), 0);
     std::string original;
+    int genre = 0;
     {
         ServerProcess server({}, sqlite);
         // Bytes no character table maps, a lone lead byte, and a deleted
         // schedule whose id must stay used up.
-        int genre = RecordFields(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1]).Int(1);
+        genre = RecordFields(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1]).Int(1);
         ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "\x85\x40\xFC\xFC\xA0 \xEF\xFF\x81", genre))));
         ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "gone", genre))));
         ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_DELETE, 20070101, 302, "", genre))));
+        // Revisions past 1: a schedule changed twice, a genre and a day once.
+        for (const char* text : {"changed", "changed twice"}) {
+            ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_CHANGE, 20070102, 1, text, genre))));
+        }
+        CategoryRecord renamed;
+        ParseCategoryRecord(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1], renamed);
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), GenreSetLine(OP_CHANGE, renamed.id, LEVEL_GENRE, renamed.parentId,
+                                                                          "renamed", "renamed"))));
+        ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), DateInfoSetLine(20190101, "renamed", 1))));
         original = WholeCalendar(server.Port());
     }
     ASSERT_NE(original.find("\x85\x40\xFC\xFC\xA0"), std::string::npos);
+    ASSERT_NE(original.find(":changed+20twice:" + std::to_string(genre) + ":3:"), std::string::npos);
+    ASSERT_NE(original.find(":renamed:1:2:"), std::string::npos) << "the day at revision 2";
+    // An event of another calendar, imported once: remembered by its UID.
+    std::string ics = folder.Path() + "/other.ics";
+    {
+        std::ofstream(ics) << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//copy//EN\r\nBEGIN:VEVENT\r\n"
+                              "UID:copied-1@other.example\r\nDTSTAMP:20260101T000000Z\r\n"
+                              "DTSTART;VALUE=DATE:20270610\r\nSUMMARY:Imported\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    }
+    ASSERT_NE(ImportIcs(sqlite, genre, ics).find("schedules added: 1"), std::string::npos);
+    {
+        ServerProcess server({}, sqlite);
+        original = WholeCalendar(server.Port());
+    }
 
     std::string postgres = FreshDatabase(folder);
     std::string output;
@@ -159,16 +200,20 @@ TEST(CopyCommand, ACalendarMovesToPostgresAndBackWithItsIdsAndBytes) {
     std::string back = folder.Path() + "/back.db";
     ASSERT_EQ(RunServerCommand({"copy", "--from", postgres, "--to", back}, &output), 0) << output;
 
-    for (const std::string& database : {postgres, back}) {
+    // A backup of the PostgreSQL calendar holds them too.
+    std::string backup = folder.Path() + "/backup.db";
+    ASSERT_EQ(RunServerCommand({"backup", "--db", postgres, "--to", backup}, &output), 0) << output;
+
+    for (const std::string& database : {postgres, back, backup}) {
+        EXPECT_NE(ImportIcs(database, genre, ics).find("schedules added: 0"), std::string::npos) << database;
         ServerProcess server({}, database);
-        EXPECT_EQ(WholeCalendar(server.Port()), original) << database;
-        int genre = RecordFields(RecordLines(Exchange(server.Port(), BuildGetLine(2, "")))[1]).Int(1);
+        EXPECT_TRUE(WholeCalendar(server.Port()) == original) << database;
         ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "new", genre))));
         int newest = 0;
         for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(1, "")))) {
             newest = std::max(newest, RecordFields(line).Int(2));
         }
-        EXPECT_EQ(newest, 303) << database;
+        EXPECT_EQ(newest, 304) << database;  // 303 is the imported event's
     }
 }
 

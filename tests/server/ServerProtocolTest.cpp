@@ -2,6 +2,8 @@
 // layouts, escaping round trips, the search condition and its matching.
 #include "protocol/Records.h"
 #include "protocol/WireFormat.h"
+#include "server/Postgres.h"
+#include "server/Sqlite.h"
 #include "tests/server/ServerHarness.h"
 
 #include <gtest/gtest.h>
@@ -71,8 +73,12 @@ protected:
     std::vector<ScheduleRecord> Schedules(const std::string& condition = "") {
         std::string reply = Request(BuildGetLine(1, condition));
         EXPECT_TRUE(IsSuccessReply(reply)) << Unescape(reply);
-        // The status line names the number of record lines that follow.
-        EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), "+OK RDZVP/0.0 " + std::to_string(RecordLines(reply).size()) + "\r\n");
+        // The status line names the number of record lines that follow, and
+        // for the whole data set its version (a search names none).
+        std::string status = "+OK RDZVP/0.0 " + std::to_string(RecordLines(reply).size());
+        if (condition.empty()) status += " VERSION " + std::to_string(AnnouncedVersion(reply));
+        EXPECT_EQ(reply.substr(0, reply.find('\n') + 1), status + "\r\n");
+        EXPECT_EQ(AnnouncedVersion(reply) >= 0, condition.empty()) << reply.substr(0, 60);
         std::vector<ScheduleRecord> records;
         for (const std::string& line : RecordLines(reply)) {
             records.emplace_back();
@@ -99,9 +105,10 @@ protected:
 
 TEST_F(CalendarServerTest, HelloAndEmptyGetsAreNonEmptySuccessesWithoutRecords) {
     EXPECT_EQ(Request(kHello), "+OK RDZVP/0.0\r\n");
-    for (int dataSet : {1, 3}) EXPECT_EQ(Request(BuildGetLine(dataSet, "")), "+OK RDZVP/0.0 0\r\n");
+    for (int dataSet : {1, 3}) EXPECT_EQ(Request(BuildGetLine(dataSet, "")), "+OK RDZVP/0.0 0 VERSION 0\r\n");
     std::string genres = Request(BuildGetLine(2, ""));
-    EXPECT_EQ(genres.substr(0, 21), "+OK RDZVP/0.0 5\r\nDATA") << genres;
+    EXPECT_EQ(genres.substr(0, 24), "+OK RDZVP/0.0 5 VERSION ") << genres;
+    EXPECT_EQ(genres.substr(genres.find("\r\n"), 6), "\r\nDATA") << genres;
     EXPECT_EQ(RecordLines(genres).size(), 5u);
     EXPECT_EQ(Request(DateInfoSetLine(20070101, "x", 0)), "+OK RDZVP/0.0\r\n");
 }
@@ -304,7 +311,8 @@ TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
     EXPECT_EQ(second.date, 20070101);
     EXPECT_EQ(FieldText(second.name), "元日 (changed)");
     EXPECT_EQ(second.holiday, 0);
-    EXPECT_EQ(second.aux, 1);
+    EXPECT_EQ(second.aux, 2) << "the record's revision: stored, then changed once";
+    EXPECT_EQ(first.aux, 1);
     EXPECT_EQ(FieldText(second.host), "127.0.0.1");
 
     for (const std::string& line : {DateInfoSetLine(20070229, "x", 0), DateInfoSetLine(20070102, "x", 2),
@@ -312,6 +320,182 @@ TEST_F(CalendarServerTest, DateInfoKeepsOneRecordPerDateInDateOrder) {
         EXPECT_TRUE(IsError(Request(line))) << line;
     }
     EXPECT_EQ(RecordLines(Request(BuildGetLine(3, ""))).size(), 2u);
+}
+
+// The messages of a refused conditional change, as the client shows them.
+std::string ConflictReply(const std::string& subject, bool deleted) {
+    return "-" +
+           Escape(subject + (deleted ? "、読み込んだ後にほかの人が削除しました。この変更は保存していません。"
+                                       "カレンダーには、削除された後の内容を表示します"
+                                     : "、読み込んだ後にほかの人が変更しました。この変更は保存していません。"
+                                       "カレンダーには、その人が変更した内容を表示します")) +
+           "\r\n";
+}
+
+// Every record line carries its record's revision: GET 1 field 5, GET 2
+// field 9, GET 3 field 4. A SET with the revision the client loaded as one
+// more field applies only while the record still has it; the plain forms
+// apply whatever is stored.
+TEST_F(CalendarServerTest, ConditionalSchedulesApplyOnlyToTheRevisionLoaded) {
+    AddSchedule(20070101, "mine", meetings_);
+    AddSchedule(20070101, "other", meetings_);
+    std::vector<std::string> lines = RecordLines(Request(BuildGetLine(1, "")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(RecordFields(lines[0]).Count(), 10u) << lines[0];
+    EXPECT_EQ(RecordFields(lines[0]).Int(5), 1) << "a new record's revision";
+    const int id = RecordFields(lines[0]).Int(2);
+    const int other = RecordFields(lines[1]).Int(2);
+    auto held = [&]() -> std::pair<std::string, int> {
+        for (const ScheduleRecord& record : Schedules()) {
+            if (record.id == id) return {std::string(FieldText(record.text)), record.aux};
+        }
+        return {"(gone)", 0};
+    };
+    auto change = [&](int op, const std::string& text, int revision) {
+        return Request(WithRevision(ScheduleSetLine(op, 20070101, id, text, meetings_), revision));
+    };
+
+    // Someone changes it with the plain form: unconditional, as always.
+    ASSERT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_CHANGE, 20070101, id, "theirs", meetings_))));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"theirs", 2}));
+    // The change loaded at revision 1 and the delete too are refused; nothing is written.
+    EXPECT_EQ(change(OP_CHANGE, "stale", 1), ConflictReply("このスケジュールは", false));
+    EXPECT_EQ(change(OP_DELETE, "", 1), ConflictReply("このスケジュールは", false));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"theirs", 2}));
+    // With the revision now stored it applies, and moves the revision on.
+    ASSERT_TRUE(IsSuccessReply(change(OP_CHANGE, "mine again", 2)));
+    EXPECT_EQ(held(), (std::pair<std::string, int>{"mine again", 3}));
+    ASSERT_TRUE(IsSuccessReply(change(OP_DELETE, "", 3)));
+    EXPECT_EQ(held().first, "(gone)");
+    // Deleted since: a conditional change or delete says so; a plain delete
+    // still succeeds and a plain change still finds no schedule.
+    EXPECT_EQ(change(OP_CHANGE, "too late", 3), ConflictReply("このスケジュールは", true));
+    EXPECT_EQ(change(OP_DELETE, "", 3), ConflictReply("このスケジュールは", true));
+    EXPECT_TRUE(IsSuccessReply(Request(ScheduleSetLine(OP_DELETE, 20070101, id, "", meetings_))));
+    EXPECT_TRUE(IsError(Request(ScheduleSetLine(OP_CHANGE, 20070101, id, "x", meetings_))));
+
+    // Additions and unchanged records never conflict, whatever revision they carry.
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_ADD, 20070102, other, "added", trips_), 7))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_CHANGE, 20070102, 0, "added too", trips_), 9))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_NONE, 20070101, other, "x", meetings_), 5))));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(ScheduleSetLine(OP_DELETE, 20070101, 0, "", meetings_), 5))));
+    std::vector<ScheduleRecord> records = Schedules();
+    ASSERT_EQ(records.size(), 3u);
+    for (const ScheduleRecord& record : records) EXPECT_EQ(record.aux, 1) << FieldText(record.text);
+    EXPECT_EQ(ScheduleTexts(), (std::vector<std::string>{"added", "added too", "other"}));
+
+    // A revision is a strict integer of 0 or more.
+    for (const char* bad : {"-1", "x", "01", "", "2147483648"}) {
+        std::string line = ScheduleSetLine(OP_CHANGE, 20070101, other, "bad", meetings_);
+        EXPECT_TRUE(IsError(Request(line.substr(0, line.size() - 2) + ":" + bad + "\r\n"))) << bad;
+    }
+    EXPECT_EQ(ScheduleTexts(), (std::vector<std::string>{"added", "added too", "other"}));
+    std::string log = server_.Log();
+    EXPECT_NE(log.find("error(conflict-changed)"), std::string::npos) << log;
+    EXPECT_NE(log.find("error(conflict-deleted)"), std::string::npos) << log;
+}
+
+TEST_F(CalendarServerTest, ConditionalGenresAndDatesApplyOnlyToTheRevisionLoaded) {
+    auto genreLine = [&](int id) {
+        for (const std::string& line : RecordLines(Request(BuildGetLine(2, "")))) {
+            if (RecordFields(line).Int(1) == id) return line;
+        }
+        return std::string();
+    };
+    std::string trips = genreLine(trips_);
+    EXPECT_EQ(RecordFields(trips).Count(), 10u) << trips;
+    EXPECT_EQ(RecordFields(trips).Int(9), 1) << trips;
+    auto rename = [&](const std::string& name, int revision) {
+        return Request(WithRevision(GenreSetLine(OP_CHANGE, trips_, LEVEL_GENRE, work_, name, name), revision));
+    };
+    ASSERT_TRUE(IsSuccessReply(rename("旅行", 1)));
+    EXPECT_EQ(rename("出張旅費", 1), ConflictReply("このジャンルは", false));
+    EXPECT_EQ(RecordFields(genreLine(trips_)).Text(4), "旅行");
+    EXPECT_EQ(RecordFields(genreLine(trips_)).Int(9), 2);
+    // Checked before anything else: a refused delete says "changed", not "in use".
+    AddSchedule(20070101, "trip", trips_);
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_DELETE, trips_, LEVEL_GENRE, work_, "", ""), 1)),
+              ConflictReply("このジャンルは", false));
+    ASSERT_TRUE(IsSuccessReply(Request(WithRevision(GenreSetLine(OP_DELETE, hobbies_, LEVEL_GENRE, home_, "", ""), 1))));
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_DELETE, hobbies_, LEVEL_GENRE, home_, "", ""), 1)),
+              ConflictReply("このジャンルは", true));
+    EXPECT_EQ(Request(WithRevision(GenreSetLine(OP_CHANGE, hobbies_, LEVEL_GENRE, home_, "x", "x"), 1)),
+              ConflictReply("このジャンルは", true));
+    EXPECT_TRUE(IsSuccessReply(Request(WithRevision(GenreSetLine(OP_ADD, hobbies_, LEVEL_GENRE, home_, "新", "新"), 4))));
+    EXPECT_TRUE(IsError(Request(WithRevision(GenreSetLine(OP_CHANGE, work_, LEVEL_GENRE, 0, "x", "x"), 1))))
+        << "a category stays the administrator's";
+
+    // A day: revision 0 means it had no record when it was loaded.
+    auto day = [&](const std::string& name, int revision) {
+        return Request(WithRevision(DateInfoSetLine(20070505, name, 1), revision));
+    };
+    auto dayRecord = [&] {
+        DateInfoRecord record;
+        for (const std::string& line : RecordLines(Request(BuildGetLine(3, "")))) {
+            if (RecordFields(line).Int(1) == 20070505) ParseDateInfoRecord(line, record);
+        }
+        return std::pair<std::string, int>{std::string(FieldText(record.name)), record.aux};
+    };
+    EXPECT_EQ(day("こどもの日", 1), ConflictReply("この日付の設定は", true));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"", 0}));
+    ASSERT_TRUE(IsSuccessReply(day("こどもの日", 0)));
+    EXPECT_EQ(day("子供の日", 0), ConflictReply("この日付の設定は", false));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"こどもの日", 1}));
+    ASSERT_TRUE(IsSuccessReply(day("子供の日", 1)));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"子供の日", 2}));
+    ASSERT_TRUE(IsSuccessReply(Request(DateInfoSetLine(20070505, "端午", 1))));
+    EXPECT_EQ(dayRecord(), (std::pair<std::string, int>{"端午", 3}));
+    EXPECT_TRUE(IsError(Request("SET RDZVP/0.0 3 20070505:x:1:1:2:3\r\n")));
+}
+
+// VERSIONS names the three data sets' versions, the same as the GETs' status
+// lines, and follows what other processes write.
+TEST(CalendarServerCommands, VersionsFollowEveryWriterAndMatchTheGets) {
+    TempDir folder;
+    std::string database = FreshDatabase(folder);
+    ServerProcess server({}, database);
+    auto versions = [&] {
+        std::string reply = Exchange(server.Port(), "VERSIONS RDZVP/0.0\r\n");
+        std::vector<long long> counters;
+        EXPECT_EQ(reply.substr(0, 14), "+OK RDZVP/0.0 ") << reply;
+        EXPECT_EQ(reply.find("\r\n"), reply.size() - 2) << reply;
+        const std::string numbers = reply.substr(14, reply.size() - 16);
+        for (std::string_view word : SplitAll(numbers, " ")) {
+            counters.push_back(std::atoll(std::string(word).c_str()));
+        }
+        EXPECT_EQ(counters.size(), 3u) << reply;
+        counters.resize(3);
+        return counters;
+    };
+    auto getVersions = [&] {
+        std::vector<long long> counters;
+        for (int dataSet : {1, 2, 3}) counters.push_back(AnnouncedVersion(Exchange(server.Port(), BuildGetLine(dataSet, ""))));
+        return counters;
+    };
+    std::vector<long long> start = versions();
+    EXPECT_EQ(start, getVersions());
+    ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), DateInfoSetLine(20190101, "", 0))));
+    std::vector<long long> named = versions();
+    EXPECT_EQ(named[0], start[0]);
+    EXPECT_EQ(named[1], start[1]);
+    EXPECT_GT(named[2], start[2]);
+    // Another process fills the holidays: the empty New Year's Day gets its
+    // name, and its revision moves on too.
+    ASSERT_EQ(RunServerCommand({"holidays", "--db", database, "2019", "2019"}), 0);
+    std::vector<long long> filled = versions();
+    EXPECT_GT(filled[2], named[2]);
+    EXPECT_EQ(filled, getVersions());
+    for (const std::string& line : RecordLines(Exchange(server.Port(), BuildGetLine(3, "")))) {
+        if (RecordFields(line).Int(1) == 20190101) {
+            EXPECT_EQ(RecordFields(line).Int(4), 2) << line;
+        }
+    }
+    for (const std::string& line : {"VERSIONS RDZVP/0.0 1\r\n"s, "VERSIONS RDZVP/1.0\r\n"s, "VERSIONS\r\n"s}) {
+        EXPECT_TRUE(IsError(Exchange(server.Port(), line))) << line;
+    }
+    EXPECT_EQ(Exchange(server.Port(), BuildGetLine(1, "sk0.id = 1 ")), "+OK RDZVP/0.0 0\r\n") << "a search";
+    std::string log = server.Log();
+    EXPECT_NE(log.find("127.0.0.1 VERSIONS sent="), std::string::npos) << log;
 }
 
 TEST_F(CalendarServerTest, MalformedRequestLinesGetErrorReplies) {
@@ -509,6 +693,133 @@ ServedCalendar ReadCalendar(int port) {
 }
 
 }  // namespace
+
+// Two server processes on one database, each sent the same conditional
+// change at the same moment: the check and the write are one transaction,
+// so exactly one applies and the other is told someone else changed it.
+TEST(CalendarServerCommands, RacingConditionalChangesThroughTwoServersOneWins) {
+    TempDir folder;
+    std::string database = FreshDatabase(folder);
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"add-category", "--db", database, "Work"}, &output), 0);
+    const int category = std::atoi(output.c_str());
+    ServerProcess a({}, database), b({}, database);
+    ASSERT_TRUE(IsSuccessReply(Exchange(a.Port(), GenreSetLine(OP_ADD, 0, LEVEL_GENRE, category, "Meeting", "Mtg"))));
+    const int genre = RecordFields(RecordLines(Exchange(a.Port(), BuildGetLine(2, ""))).back()).Int(1);
+    ASSERT_TRUE(IsSuccessReply(Exchange(a.Port(), ScheduleSetLine(OP_ADD, 20070101, 0, "raced", genre))));
+    const int id = RecordFields(RecordLines(Exchange(b.Port(), BuildGetLine(1, ""))).at(0)).Int(2);
+    constexpr int kRounds = 12;
+    int wonByA = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::string replies[2];
+        std::vector<std::thread> racers;
+        for (int side = 0; side < 2; ++side) {
+            racers.emplace_back([&, side] {
+                std::string text = (side == 0 ? "a " : "b ") + std::to_string(round);
+                replies[side] = Exchange((side == 0 ? a : b).Port(),
+                                         WithRevision(ScheduleSetLine(OP_CHANGE, 20070101, id, text, genre), round + 1));
+            });
+        }
+        for (std::thread& racer : racers) racer.join();
+        ASSERT_NE(IsSuccessReply(replies[0]), IsSuccessReply(replies[1])) << Unescape(replies[0] + replies[1]);
+        const std::string& refused = IsSuccessReply(replies[0]) ? replies[1] : replies[0];
+        EXPECT_NE(Unescape(refused).find("ほかの人が変更しました"), std::string::npos) << Unescape(refused);
+        wonByA += IsSuccessReply(replies[0]);
+        std::string winner = (IsSuccessReply(replies[0]) ? "a " : "b ") + std::to_string(round);
+        std::vector<std::string> lines = RecordLines(Exchange(b.Port(), BuildGetLine(1, "")));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(Unescape(RecordFields(lines[0]).Text(3)), winner);
+        EXPECT_EQ(RecordFields(lines[0]).Int(5), round + 2);
+    }
+    RecordProperty("rounds_won_through_a", wonByA);
+}
+
+namespace {
+
+// The tables as servers made them before records had revisions.
+const char* const kSqliteTablesWithoutRevisions = R"sql(
+CREATE TABLE categories (id INTEGER PRIMARY KEY AUTOINCREMENT, level INTEGER NOT NULL,
+    parent_id INTEGER NOT NULL DEFAULT 0, name BLOB NOT NULL, short_name BLOB NOT NULL,
+    edit_state INTEGER NOT NULL DEFAULT 0, entered TEXT NOT NULL, host TEXT NOT NULL);
+CREATE TABLE schedules (id INTEGER PRIMARY KEY AUTOINCREMENT, date INTEGER NOT NULL, text BLOB NOT NULL,
+    genre_id INTEGER NOT NULL REFERENCES categories(id), aux INTEGER NOT NULL DEFAULT 0,
+    entered TEXT NOT NULL, host TEXT NOT NULL);
+CREATE TABLE date_info (date INTEGER PRIMARY KEY, name BLOB NOT NULL, holiday INTEGER NOT NULL,
+    aux INTEGER NOT NULL DEFAULT 1, entered TEXT NOT NULL, host TEXT NOT NULL);
+CREATE TABLE foreign_events (key BLOB PRIMARY KEY, entered TEXT NOT NULL, host TEXT NOT NULL);
+CREATE TABLE data_versions (data_set INTEGER PRIMARY KEY, version INTEGER NOT NULL);
+)sql";
+const char* const kPostgresTablesWithoutRevisions = R"sql(
+CREATE TABLE categories (id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY, level integer NOT NULL,
+    parent_id integer NOT NULL DEFAULT 0, name bytea NOT NULL, short_name bytea NOT NULL,
+    edit_state integer NOT NULL DEFAULT 0, entered bytea NOT NULL, host bytea NOT NULL);
+CREATE TABLE schedules (id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY, date integer NOT NULL,
+    text bytea NOT NULL, genre_id integer NOT NULL REFERENCES categories(id), aux integer NOT NULL DEFAULT 0,
+    entered bytea NOT NULL, host bytea NOT NULL);
+CREATE TABLE date_info (date integer PRIMARY KEY, name bytea NOT NULL, holiday integer NOT NULL,
+    aux integer NOT NULL DEFAULT 1, entered bytea NOT NULL, host bytea NOT NULL);
+CREATE TABLE foreign_events (key bytea PRIMARY KEY, entered bytea NOT NULL, host bytea NOT NULL);
+CREATE TABLE data_versions (data_set integer PRIMARY KEY, version bigint NOT NULL);
+)sql";
+const char* const kRowsWithoutRevisions = R"sql(
+INSERT INTO data_versions (data_set, version) VALUES (1, 7), (2, 7), (3, 7);
+INSERT INTO categories (id, level, parent_id, name, short_name, entered, host) VALUES
+    (1, 0, 0, 'Work', 'Work', '2026/12/01 09:00', '10.0.0.1'),
+    (2, 1, 1, 'Meeting', 'Mtg', '2026/12/01 09:00', '10.0.0.1');
+INSERT INTO schedules (id, date, text, genre_id, entered, host) VALUES
+    (1, 20261201, 'kept', 2, '2026/12/01 09:00', '10.0.0.1'),
+    (2, 20261202, 'kept too', 2, '2026/12/01 09:00', '10.0.0.1');
+INSERT INTO date_info (date, name, holiday, entered, host) VALUES (20261203, 'named', 1, '2026/12/01 09:00', '10.0.0.1');
+)sql";
+
+}  // namespace
+
+// A calendar an older server made, without revisions: the first open gives
+// every record revision 1 and loses nothing; a backup of that age restores
+// the same way.
+TEST(CalendarServerCommands, ACalendarMadeBeforeRevisionsGetsThemOnFirstOpen) {
+    TempDir folder, restoredFolder;
+    const std::string oldFile = folder.Path() + "/old.db";
+    {
+        SqliteConnection db(oldFile, true);
+        db.Execute(kSqliteTablesWithoutRevisions);
+        db.Execute(kRowsWithoutRevisions);
+    }
+    std::string old = oldFile;
+    if (TestingOnPostgres()) {
+        old = FreshDatabase(folder);
+        PgConnection db(old);
+        db.Execute(kPostgresTablesWithoutRevisions);
+        db.Execute(kRowsWithoutRevisions);
+    }
+    std::string restored = FreshDatabase(restoredFolder);
+    std::string output;
+    ASSERT_EQ(RunServerCommand({"restore", "--from", oldFile, "--db", restored}, &output), 0) << output;
+
+    for (const std::string& database : {old, restored}) {
+        for (int open = 0; open < 2; ++open) {
+            ServerProcess server({}, database);
+            std::vector<std::string> schedules = RecordLines(Exchange(server.Port(), BuildGetLine(1, "")));
+            ASSERT_EQ(schedules.size(), 2u) << database;
+            EXPECT_EQ(RecordFields(schedules[0]).Text(3), "kept");
+            EXPECT_EQ(RecordFields(schedules[1]).Text(3), "kept+20too");
+            EXPECT_EQ(RecordFields(schedules[0]).Text(8), "Mtg");
+            EXPECT_EQ(RecordFields(schedules[0]).Int(5), open + 1) << "changed once after the first open";
+            EXPECT_EQ(RecordFields(schedules[1]).Int(5), 1);
+            std::vector<std::string> genres = RecordLines(Exchange(server.Port(), BuildGetLine(2, "")));
+            ASSERT_EQ(genres.size(), 2u);
+            for (const std::string& line : genres) EXPECT_EQ(RecordFields(line).Int(9), 1) << line;
+            std::vector<std::string> dates = RecordLines(Exchange(server.Port(), BuildGetLine(3, "")));
+            ASSERT_EQ(dates.size(), 1u);
+            EXPECT_EQ(RecordFields(dates[0]).Text(2), "named");
+            EXPECT_EQ(RecordFields(dates[0]).Int(4), 1);
+            if (open == 0) {
+                std::string change = WithRevision(ScheduleSetLine(OP_CHANGE, 20261201, 1, "kept", 2), 1);
+                ASSERT_TRUE(IsSuccessReply(Exchange(server.Port(), change))) << database;
+            }
+        }
+    }
+}
 
 // A new calendar gets its holidays once; a backup taken while clients add
 // schedules under genres that keep being added holds every schedule

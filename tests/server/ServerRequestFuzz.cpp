@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             parsed.genre.shortName.size() > kMaxShortNameBytes || parsed.dateInfo.name.size() > kMaxTextBytes) {
             std::abort();
         }
+        // A revision a change expects is never negative.
+        if (parsed.schedule.expected.revision < 0 || parsed.genre.expected.revision < 0 ||
+            parsed.dateInfo.expected.revision < 0) {
+            std::abort();
+        }
         std::string text = parsed.schedule.text + parsed.dateInfo.name;
         std::string escaped = EscapeReplyText(text);
         if (escaped.find_first_of(std::string_view("\r\n\0:", 4)) != std::string::npos) std::abort();

@@ -16,8 +16,13 @@ public:
     const Settings& ServerSettings() const override { return settings; }
     HWND MessageOwner() const override { return owner; }
     DWORD SilenceLimitMs() const override { return silenceLimitMs; }
+    bool TakesConditionalChanges(int) const override { return conditional; }
+    void ChangeSent(int) const override { ++changesSent; }
 
     Settings settings;
     HWND owner = nullptr;
     DWORD silenceLimitMs = kDefaultSilenceLimitMs;
+    // Changes go out conditional, as to a server that announced versions.
+    bool conditional = false;
+    mutable int changesSent = 0;
 };
