@@ -532,4 +532,42 @@ TEST_F(IcsTest, FeedOverHttpAnswersPollsWith304AndKeepsTheServersRules) {
     EXPECT_EQ(server.Stop(), 0);
 }
 
+// Building a feed holds a worker for a while: with two workers, one build
+// at a time, and the other worker stays with the calendar protocol.
+TEST_F(IcsTest, FeedBuildsLeaveWorkersToTheProtocol) {
+    std::string database = FreshDatabase(folder_);
+    int32_t genre = AddGenre(database, "業務", "会議");
+    {
+        std::vector<ScheduleRow> rows;
+        for (int i = 0; i < 40000; ++i) rows.push_back(ScheduleRow{20260101 + i % 28, "定例会議 10:30", genre});
+        OpenCalendarStore(database)->ImportSchedules(rows, ChangeStamp{"2026/11/03 14:05", "192.168.10.7"});
+    }
+    int icsPort = FreePort();
+    ServerProcess server(
+        {"--ics-listen", "127.0.0.1:" + std::to_string(icsPort), "--threads", "2", "--query-timeout", "60"}, database);
+    // The first whole feed and a filtered one asked for at once.
+    TestConnection whole(icsPort);
+    TestConnection filtered(icsPort);
+    whole.Send("GET /calendar.ics HTTP/1.1\r\n\r\n");
+    filtered.Send("GET /calendar.ics?days=0 HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(IsSuccessReply(Exchange(server.Port(), BuildGetLine(2, ""))));
+    std::string responses[] = {whole.ReadAll(std::chrono::seconds(60)), filtered.ReadAll(std::chrono::seconds(60))};
+    int built = 0, busy = 0;
+    for (const std::string& response : responses) {
+        if (response.substr(0, 12) == "HTTP/1.1 200") {
+            ++built;
+            EXPECT_NE(Body(response).find("END:VCALENDAR"), std::string::npos);
+        } else if (response.substr(0, 12) == "HTTP/1.1 503") {
+            ++busy;
+            EXPECT_EQ(Header(response, "Retry-After"), "5");
+        }
+    }
+    EXPECT_EQ(built, 1);
+    EXPECT_EQ(busy, 1);
+    // Asked again, each is built (the whole feed once for everyone).
+    EXPECT_EQ(Exchange(icsPort, "GET /calendar.ics?days=0 HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 200");
+    EXPECT_EQ(Exchange(icsPort, "GET /calendar.ics HTTP/1.1\r\n\r\n").substr(0, 12), "HTTP/1.1 200");
+    EXPECT_EQ(server.Stop(), 0);
+}
+
 }  // namespace
