@@ -69,7 +69,9 @@ void RaiseDescriptorLimit() {
 }  // namespace
 
 CalendarServer::CalendarServer(ServerOptions options)
-    : options_(std::move(options)), replyMemory_(options_.replyMemoryBytes) {
+    : options_(std::move(options)),
+      replyMemory_(options_.replyMemoryBytes),
+      icsCache_(std::max<size_t>(options_.workerThreads, 1) / 2) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_NONBLOCK | O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
     wakeRead_ = UniqueFd(pipeEnds[0]);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <unordered_map>
 
@@ -56,11 +57,6 @@ icaltimetype DateOf(int32_t key) {
     return date;
 }
 
-icaltimetype DayAfter(int32_t key) {
-    CivilDate next = AddDays(FromDateKey(key), 1);
-    return DateOf(ToDateKey(next));
-}
-
 // A stamp ("YYYY/MM/DD HH:MM", the server's local time) in UTC; nullopt
 // when the stamp is no such time.
 std::optional<icaltimetype> StampTime(const std::string& entered) {
@@ -91,19 +87,23 @@ void AddX(icalcomponent* component, const char* name, const std::string& value) 
     icalcomponent_add_property(component, property);
 }
 
-// One name as a CATEGORIES value. libical writes a CATEGORIES value's
-// commas as list separators, so a comma inside a name would split it in
-// every reader: it becomes the full-width comma.
-void AddCategory(icalcomponent* component, const std::string& name) {
+// The names as one CATEGORIES property, a list of values. libical writes
+// a CATEGORIES value's commas as list separators, so a comma inside a name
+// would split it in every reader: it becomes the full-width comma.
+void AddCategories(icalcomponent* component, std::initializer_list<const std::string*> names) {
     std::string value;
-    for (char c : name) {
-        if (c == ',') {
-            value += u8"，";
-        } else {
-            value += c;
+    for (const std::string* name : names) {
+        if (name->empty()) continue;
+        if (!value.empty()) value += ',';
+        for (char c : *name) {
+            if (c == ',') {
+                value += u8"，";
+            } else {
+                value += c;
+            }
         }
     }
-    icalcomponent_add_property(component, icalproperty_new_categories(value.c_str()));
+    if (!value.empty()) icalcomponent_add_property(component, icalproperty_new_categories(value.c_str()));
 }
 
 // The properties every exported event has.
@@ -119,7 +119,10 @@ Component NewDayEvent(const std::string& uid, int32_t date, const std::string& s
         icalcomponent_add_property(event.get(), icalproperty_new_lastmodified(*stamp));
     }
     icalcomponent_add_property(event.get(), icalproperty_new_dtstart(DateOf(date)));
-    icalcomponent_add_property(event.get(), icalproperty_new_dtend(DayAfter(date)));
+    // One day long, said outright: a date alone means that day as well, but
+    // some calendar servers refuse an event with neither an end nor a
+    // duration, and DURATION is the shorter of the two.
+    icalcomponent_add_property(event.get(), icalproperty_new_duration(icaldurationtype_from_int(24 * 60 * 60)));
     icalcomponent_add_property(event.get(), icalproperty_new_summary(summary.c_str()));
     icalcomponent_add_property(event.get(), icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
     if (!host.empty()) AddX(event.get(), "X-RENDEZ-HOST", Cp932ToUtf8(host));
@@ -231,7 +234,8 @@ std::string BuildIcs(const CalendarContents& contents, const IcsFilter& filter, 
             bool holiday = day.holiday != 0;
             std::string summary = day.name.empty() ? u8"祝日" : TextValue(day.name);
             Component event = NewDayEvent(DayUid(day.date), day.date, summary, day.entered, day.host, now);
-            AddCategory(event.get(), holiday ? u8"祝日" : u8"日付名称");
+            static const std::string kHoliday = u8"祝日", kNamed = u8"日付名称";
+            AddCategories(event.get(), {holiday ? &kHoliday : &kNamed});
             AddX(event.get(), "X-RENDEZ-DAY", holiday ? "HOLIDAY" : "NAMED");
             AppendComponent(out, event.get());
             check(out);
@@ -263,10 +267,7 @@ std::string BuildIcs(const CalendarContents& contents, const IcsFilter& filter, 
         Component event = NewDayEvent(ScheduleUid(schedule->id), schedule->date, TextValue(schedule->text),
                                       schedule->entered, schedule->host, now);
         auto names = genres.find(schedule->genreId);
-        if (names != genres.end()) {
-            if (!names->second.category.empty()) AddCategory(event.get(), names->second.category);
-            if (!names->second.genre.empty()) AddCategory(event.get(), names->second.genre);
-        }
+        if (names != genres.end()) AddCategories(event.get(), {&names->second.category, &names->second.genre});
         AddX(event.get(), "X-RENDEZ-GENRE", std::to_string(schedule->genreId));
         AppendComponent(out, event.get());
         check(out);

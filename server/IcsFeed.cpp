@@ -229,7 +229,19 @@ std::string HttpErrorResponse(int status, std::string_view text) {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-IcsFeedCache::IcsFeedCache() : changedAt_(std::time(nullptr)) {}
+IcsFeedCache::IcsFeedCache(size_t maxBuilds) : maxBuilds_(std::max<size_t>(maxBuilds, 1)), changedAt_(std::time(nullptr)) {}
+
+bool IcsFeedCache::StartBuild() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (builds_ >= maxBuilds_) return false;
+    ++builds_;
+    return true;
+}
+
+void IcsFeedCache::EndBuild() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --builds_;
+}
 
 std::time_t IcsFeedCache::ChangedAt(const StoreVersion& version) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -243,15 +255,15 @@ std::optional<ReplyBytes> IcsFeedCache::Find(const StoreVersion& version, bool g
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = entries_[gzip ? 1 : 0];
     if (entry.valid && entry.version == version) return entry.response;
-    if (entry.building && entry.valid) return entry.response;
-    entry.building = true;
+    if (entry.building > 0 && entry.valid) return entry.response;
+    ++entry.building;
     return std::nullopt;
 }
 
 void IcsFeedCache::Keep(const StoreVersion& version, bool gzip, const std::optional<ReplyBytes>& response) {
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = entries_[gzip ? 1 : 0];
-    entry.building = false;
+    --entry.building;
     if (!response) return;
     entry.valid = true;
     entry.version = version;
@@ -320,6 +332,18 @@ HandledRequest IcsFeed::Handle(std::string_view head, std::chrono::steady_clock:
             guard.cache = &cache_;
             guard.version = version;
             guard.gzip = request.gzip;
+        }
+        struct BuildSlot {
+            IcsFeedCache& cache;
+            bool taken;
+            ~BuildSlot() {
+                if (taken) cache.EndBuild();
+            }
+        } slot{cache_, cache_.StartBuild()};
+        if (!slot.taken) {
+            std::string response = HttpErrorResponse(503, "the server is building other calendars; try again shortly");
+            response.insert(response.find("\r\n") + 2, "Retry-After: 5\r\n");
+            return HandledRequest{ReplyBytes(std::move(response)), kind, "busy(feeds being built)"};
         }
         // The whole feed grows only with the data and is shared; a filtered
         // one is built for this request alone, under the time budget and

@@ -35,11 +35,16 @@ Frame FindHttpHead(std::string_view received);
 std::string HttpErrorResponse(int status, std::string_view text);
 
 // The unfiltered feed, built once per data-set version and shared by every
-// connection, and the time this server first saw each version (the
-// feed's Last-Modified).
+// connection, the time this server first saw each version (the feed's
+// Last-Modified), and the count of feeds being built: a build holds a
+// worker for a second or more, so at most `maxBuilds` run at once and the
+// calendar protocol always keeps workers of its own.
 class IcsFeedCache {
 public:
-    IcsFeedCache();
+    explicit IcsFeedCache(size_t maxBuilds = 1);
+    // Takes one of the build slots; false when every one is taken.
+    bool StartBuild();
+    void EndBuild();
     // The Last-Modified time of `version`.
     std::time_t ChangedAt(const StoreVersion& version);
     // The whole response, plain or gzip-compressed, built at `version`. When
@@ -53,11 +58,13 @@ public:
 
 private:
     std::mutex mutex_;
+    size_t maxBuilds_;
+    size_t builds_ = 0;
     StoreVersion seen_{};
     bool seenAny_ = false;
     std::time_t changedAt_;
     struct Entry {
-        bool building = false;
+        int building = 0;  // requests building this response now
         bool valid = false;
         StoreVersion version{};
         ReplyBytes response;

@@ -43,6 +43,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -479,13 +480,17 @@ double Median(std::vector<double> values) {
 void HelloWhileSubscribersPoll(benchmark::State& state) {
     std::atomic<bool> done{false};
     std::atomic<int> polls{0};
+    std::atomic<int> wholeFeeds{0};
     std::vector<std::thread> subscribers;
     const std::string poll = "GET /calendar.ics HTTP/1.1\r\nIf-None-Match: " + setup->feedTag + "\r\n\r\n";
     for (int i = 0; i < 202; ++i) {
         subscribers.emplace_back([&, i] {
             std::string request = i < 200 ? poll : std::string("GET /calendar.ics HTTP/1.1\r\n\r\n");
             while (!done) {
-                if (!Exchange(setup->feedPort, request).empty()) ++polls;
+                std::string response = Exchange(setup->feedPort, request);
+                if (response.empty()) continue;
+                ++polls;
+                if (response.size() == setup->feedBytes) ++wholeFeeds;
             }
         });
     }
@@ -503,6 +508,7 @@ void HelloWhileSubscribersPoll(benchmark::State& state) {
     state.counters["hello_p50_ms"] = Percentile(millis, 0.50);
     state.counters["hello_p99_ms"] = Percentile(millis, 0.99);
     state.counters["feed_requests"] = polls.load();
+    state.counters["whole_feeds"] = wholeFeeds.load();
 }
 BENCHMARK(HelloWhileSubscribersPoll)->Iterations(400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -697,8 +703,7 @@ void PrintRows(const RowReporter& r) {
         PrintRow(Format("server: whole iCalendar feed of %d schedules, %s (%.1f MB), SQLite", kScheduleCount,
                         gzip ? "gzip" : "plain", r.Counter(name, "response_MB")),
                  Format("%.1f ms", feed), Format("GET 1 of the same: %.1f ms", sqliteGet),
-                 Format("%.2fx the time", feed / sqliteGet),
-                 gzip ? Format("within 3x: %s", Met(feed <= 3 * sqliteGet)) : std::string("-"));
+                 Format("%.2fx the time", feed / sqliteGet), Format("within 3x: %s", Met(feed <= 3 * sqliteGet)));
     }
     double feedP99 = r.Counter("HelloWhileSubscribersPoll", "hello_p99_ms");
     if (feedP99 > 0) {
@@ -740,6 +745,13 @@ void PrintRows(const RowReporter& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The clients keep each whole reply in memory, as a calendar program
+    // does. glibc maps every block over 32 MB afresh and unmaps it when
+    // freed, so a 34 MB feed would pay for a new page fault every 4 KiB on
+    // each request where a 10 MB GET 1 reuses its heap: freed memory is kept
+    // for reuse at any size, and a reply's time is the transfer's.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Initialize();
