@@ -2,12 +2,17 @@
 // bytes, how replies are read and judged, and what the user is shown.
 #include "protocol/ProtocolClient.h"
 #include "protocol/ScheduleSet.h"
+#include "protocol/VersionCheck.h"
 #include "protocol/WireFormat.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ScriptedPeer.h"
 #include "tests/support/TestServerContext.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -26,6 +31,47 @@ TEST_F(ProtocolClientTest, HelloSendsTheExactLineAndAcceptsASuccessReply) {
     ASSERT_TRUE(peer.WaitServed());
     EXPECT_EQ(peer.Requests(), std::vector<std::string>{"HELLO RDZVP/0.0\r\n"});
     EXPECT_TRUE(boxes.Shown().empty());
+}
+
+// The background question of the data sets' versions: one VERSIONS line,
+// the answer posted to a window with its ticket, and no message box whatever
+// happens (an answer, a server that does not know the request, noise, no
+// server at all).
+TEST_F(ProtocolClientTest, VersionCheckAsksQuietlyAndPostsWhatItLearned) {
+    ScriptedPeer peer({Whole("+OK RDZVP/0.0 4 0 9\r\n"), Whole("-unknown-request\r\n"), Whole("HTTP/1.1 400\r\n")});
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    constexpr UINT kChecked = WM_APP + 1;
+    auto check = [&](DWORD port, uint32_t ticket) {
+        std::unique_ptr<VersionCheckResult> result;
+        EXPECT_TRUE(StartVersionCheck("127.0.0.1", port, window, kChecked, ticket));
+        for (const DWORD until = GetTickCount() + 15000; !result && GetTickCount() < until; Sleep(10)) {
+            MSG message;
+            if (!PeekMessageA(&message, window, kChecked, kChecked, PM_REMOVE)) continue;
+            EXPECT_EQ(message.wParam, ticket);
+            result.reset(reinterpret_cast<VersionCheckResult*>(message.lParam));
+            if (!result) ADD_FAILURE() << "posted without a result";
+        }
+        return result;
+    };
+    auto answered = check(peer.Port(), 7);
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(answered->answered);
+    EXPECT_EQ(answered->versions[0], 4);
+    EXPECT_EQ(answered->versions[1], 0);
+    EXPECT_EQ(answered->versions[2], 9);
+    for (uint32_t ticket : {8u, 9u}) {
+        auto refused = check(peer.Port(), ticket);
+        ASSERT_TRUE(refused);
+        EXPECT_FALSE(refused->answered);
+    }
+    ASSERT_TRUE(peer.WaitServed());
+    EXPECT_EQ(peer.Requests(), std::vector<std::string>(3, "VERSIONS RDZVP/0.0\r\n"));
+    auto down = check(1, 10);  // nothing listens there
+    ASSERT_TRUE(down);
+    EXPECT_FALSE(down->answered);
+    EXPECT_TRUE(boxes.Shown().empty());
+    DestroyWindow(window);
 }
 
 TEST_F(ProtocolClientTest, GetLineCarriesTheEscapedCondition) {
