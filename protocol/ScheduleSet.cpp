@@ -15,7 +15,7 @@ int ScheduleSet::Get(const std::string& condition) {
 }
 
 void ScheduleSet::DropIndex() {
-    std::vector<const ScheduleRecord*>().swap(byDate_);
+    std::vector<DateEntry>().swap(byDate_);
     indexed_ = false;
 }
 
@@ -27,14 +27,14 @@ int ScheduleSet::Set(const ScheduleRecord& record) {
 std::map<int32_t, int32_t> ScheduleSet::CountByGenre(int32_t fromDate, int32_t toDate) const {
     GenreTally tally;
     tally.Start();
-    ForEachInDates(fromDate, toDate, [&tally](const ScheduleRecord& record) { tally.Add(record.genreId); });
+    ForEachEntryInDates(fromDate, toDate, [&tally](const DateEntry& entry) { tally.Add(entry.genreId); });
     std::map<int32_t, int32_t> counts;
     tally.Finish(counts);
     return counts;
 }
 
 void ScheduleSet::IndexByDate() const {
-    std::vector<const ScheduleRecord*>().swap(byDate_);
+    std::vector<DateEntry>().swap(byDate_);
     indexed_ = false;
     indexedArray_ = records.data();
     indexedSize_ = records.size();
@@ -43,17 +43,26 @@ void ScheduleSet::IndexByDate() const {
         // One key per record, the date (sign bit flipped, so that unsigned
         // order is signed order) above the position: sorting the keys
         // orders by date and keeps store order within a date.
+        // The genres are gathered in the same pass, in store order, so that
+        // filling the entries never reads the records in date order, which
+        // is all over the store.
         std::vector<uint64_t> keys(records.size());
+        std::vector<int32_t> genres(records.size());
         for (size_t i = 0; i < records.size(); ++i) {
             const uint32_t date = static_cast<uint32_t>(records[i]->date) ^ 0x80000000u;
             keys[i] = (static_cast<uint64_t>(date) << 32) | i;
+            genres[i] = records[i]->genreId;
         }
         std::sort(keys.begin(), keys.end());
         byDate_.resize(keys.size());
-        for (size_t i = 0; i < keys.size(); ++i) byDate_[i] = records[static_cast<uint32_t>(keys[i])].get();
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const uint32_t at = static_cast<uint32_t>(keys[i]);
+            const int32_t date = static_cast<int32_t>(static_cast<uint32_t>(keys[i] >> 32) ^ 0x80000000u);
+            byDate_[i] = DateEntry{date, genres[at], records[at].get()};
+        }
         indexed_ = true;
     } catch (const std::bad_alloc&) {
-        std::vector<const ScheduleRecord*>().swap(byDate_);  // the plain passes still give every answer
+        std::vector<DateEntry>().swap(byDate_);  // the plain passes still give every answer
     }
 }
 

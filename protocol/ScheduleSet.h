@@ -15,6 +15,14 @@
 #include <string>
 #include <vector>
 
+// One record as the index by date holds it: its date and genre copied, so
+// that a range of days is listed and counted without reading the records.
+struct DateEntry {
+    int32_t date;
+    int32_t genreId;
+    const ScheduleRecord* record;
+};
+
 class ScheduleSet : public ProtocolClient {
 public:
     explicit ScheduleSet(const ServerContext& context) : ProtocolClient(context) {}
@@ -34,11 +42,15 @@ public:
     // by date, and the records of one date in store order.
     template <typename Visitor>
     void ForEachInDates(int32_t fromDate, int32_t toDate, Visitor&& visit) const;
+    // The same walk, visit(const DateEntry&) for each: the record itself is
+    // not read, so a range spread over a large store costs only its entries.
+    template <typename Visitor>
+    void ForEachEntryInDates(int32_t fromDate, int32_t toDate, Visitor&& visit) const;
 
     // Makes the index by date for `records` as they are now. Get does this;
     // code that fills `records` itself calls it afterwards. (A changed
     // number or array of records is noticed and the index made again, but
-    // not dates changed in place or records replaced one for one.)
+    // not dates or genres changed in place or records replaced one for one.)
     void IndexByDate() const;
 
     // In the order the server sent them. Pointers into it stay valid until
@@ -55,12 +67,28 @@ private:
     static constexpr ptrdiff_t kPrefetchAhead = 8;
 
     // The records, ordered by (date, position in `records`).
-    mutable std::vector<const ScheduleRecord*> byDate_;
+    mutable std::vector<DateEntry> byDate_;
     // The array and size of `records` that byDate_ describes.
     mutable const void* indexedArray_ = nullptr;
     mutable size_t indexedSize_ = 0;
     mutable bool indexed_ = false;
 };
+
+template <typename Visitor>
+void ScheduleSet::ForEachEntryInDates(int32_t fromDate, int32_t toDate, Visitor&& visit) const {
+    if (fromDate > toDate) return;
+    if (!IndexCurrent()) {
+        for (const auto& record : records) {
+            if (record->date >= fromDate && record->date <= toDate) {
+                visit(DateEntry{record->date, record->genreId, record.get()});
+            }
+        }
+        return;
+    }
+    auto at = std::lower_bound(byDate_.begin(), byDate_.end(), fromDate,
+                               [](const DateEntry& entry, int32_t date) { return entry.date < date; });
+    for (const auto end = byDate_.end(); at != end && at->date <= toDate; ++at) visit(*at);
+}
 
 template <typename Visitor>
 void ScheduleSet::ForEachInDates(int32_t fromDate, int32_t toDate, Visitor&& visit) const {
@@ -72,14 +100,12 @@ void ScheduleSet::ForEachInDates(int32_t fromDate, int32_t toDate, Visitor&& vis
         return;
     }
     auto at = std::lower_bound(byDate_.begin(), byDate_.end(), fromDate,
-                               [](const ScheduleRecord* record, int32_t date) { return record->date < date; });
+                               [](const DateEntry& entry, int32_t date) { return entry.date < date; });
     const auto end = byDate_.end();
-    for (; at != end; ++at) {
+    for (; at != end && at->date <= toDate; ++at) {
         // The records of a range lie all over the store: ask for the ones a
         // few steps ahead while this one is read.
-        if (end - at > kPrefetchAhead) __builtin_prefetch(at[kPrefetchAhead]);
-        const ScheduleRecord& record = **at;
-        if (record.date > toDate) break;
-        visit(record);
+        if (end - at > kPrefetchAhead) __builtin_prefetch(at[kPrefetchAhead].record);
+        visit(*at->record);
     }
 }

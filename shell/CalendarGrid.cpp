@@ -86,10 +86,12 @@ void CalendarGrid::LoadRecords() {
     const ScheduleStore& store = host_.Store();
     size_t cell = 0;
     genreTally_.Start();
-    store.schedules.ForEachInDates(firstKey_, lastKey_, [&](const ScheduleRecord& record) {
-        genreTally_.Add(record.genreId);
-        while (cell < keys.size() && keys[cell] < record.date) ++cell;
-        if (cell < keys.size() && keys[cell] == record.date) cells[cell]->AddSchedule(record);
+    // The index's entries carry date and genre: the records themselves,
+    // spread over the whole store, are read only when drawn or copied.
+    store.schedules.ForEachEntryInDates(firstKey_, lastKey_, [&](const DateEntry& entry) {
+        genreTally_.Add(entry.genreId);
+        while (cell < keys.size() && keys[cell] < entry.date) ++cell;
+        if (cell < keys.size() && keys[cell] == entry.date) cells[cell]->ShowSchedule(entry.record);
     });
     genreTally_.Finish(genreCounts);
 
@@ -105,6 +107,12 @@ void CalendarGrid::LoadRecords() {
         if (taken[i]) continue;
         taken[i] = true;
         cells[i]->TakeDateInfo(*record);
+    }
+}
+
+void CalendarGrid::KeepOwnCopies() {
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) Cell(column, row).KeepOwnCopies();
     }
 }
 

@@ -49,6 +49,9 @@ public:
     // Schedules and date information of the shown days again from the store
     // (genreCounts included), keeping dates, flags and selection.
     void LoadRecords();
+    // The days list the store's records until then: before a load replaces
+    // them, each day copies its own (a paint during the load draws those).
+    void KeepOwnCopies();
     // Clears every day's selected mark and tells the frame.
     void DeselectAll();
 

@@ -57,21 +57,35 @@ std::string HeadText(int day, const DateInfoRecord* dateInfo) {
     return text;
 }
 
+namespace {
+
+// A schedule's line when its genre is in `filter`: "【genre】text" + CR LF
+// (no brackets without a genre name), once for each time the filter names it.
+void AppendListed(std::string& text, const ScheduleRecord& schedule, const std::vector<int32_t>& filter) {
+    for (int32_t genreId : filter) {
+        if (genreId != schedule.genreId) continue;
+        std::string_view genreName = FieldText(schedule.genreName);
+        if (!genreName.empty()) {
+            text += "【";
+            text += genreName;
+            text += "】";
+        }
+        text += FieldText(schedule.text);
+        text += "\r\n";
+    }
+}
+
+}  // namespace
+
 std::string ScheduleListText(const std::vector<ScheduleRecord>& schedules, const std::vector<int32_t>& filter) {
     std::string text;
-    for (const ScheduleRecord& schedule : schedules) {
-        for (int32_t genreId : filter) {
-            if (genreId != schedule.genreId) continue;
-            std::string_view genreName = FieldText(schedule.genreName);
-            if (!genreName.empty()) {
-                text += "【";
-                text += genreName;
-                text += "】";
-            }
-            text += FieldText(schedule.text);
-            text += "\r\n";
-        }
-    }
+    for (const ScheduleRecord& schedule : schedules) AppendListed(text, schedule, filter);
+    return text;
+}
+
+std::string ScheduleListText(const std::vector<const ScheduleRecord*>& schedules, const std::vector<int32_t>& filter) {
+    std::string text;
+    for (const ScheduleRecord* schedule : schedules) AppendListed(text, *schedule, filter);
     return text;
 }
 

@@ -61,6 +61,7 @@ std::string HeadText(int day, const DateInfoRecord* dateInfo);
 // matching id of the filter, "【genre】text\r\n" (the brackets left out for an
 // empty genre name). An empty filter lists nothing.
 std::string ScheduleListText(const std::vector<ScheduleRecord>& schedules, const std::vector<int32_t>& filter);
+std::string ScheduleListText(const std::vector<const ScheduleRecord*>& schedules, const std::vector<int32_t>& filter);
 
 // The status text of a selected day: "Y年M月D日(曜) " and the first
 // schedule's text, followed by " 他" when there are more; cut to 255 bytes,

@@ -24,6 +24,29 @@ const DateValue& DayCell::Date() const {
     return date_;
 }
 
+const std::vector<ScheduleRecord>& DayCell::Schedules() const {
+    if (!copied_) {
+        copies_.clear();
+        for (const ScheduleRecord* record : shown_) copies_.push_back(*record);
+        copied_ = true;
+    }
+    return copies_;
+}
+
+void DayCell::ClearSchedules() {
+    shown_.clear();
+    copies_.clear();
+    copied_ = true;
+    owning_ = false;
+}
+
+void DayCell::KeepOwnCopies() {
+    if (owning_) return;
+    Schedules();
+    shown_.clear();
+    owning_ = true;
+}
+
 void DayCell::ClearDateInfo() {
     if (dateInfo_) *dateInfo_ = DateInfoRecord();
     flags_ &= ~DAY_HOLIDAY;
@@ -67,7 +90,7 @@ void DayCell::Draw(Dc& dc) {
     RECT headRect = rect_;
     dc.DrawText(head.c_str(), static_cast<int>(head.size()), &headRect, DT_NOPREFIX);
 
-    std::string list = ScheduleListText(schedules_, genreFilter_);
+    std::string list = owning_ ? ScheduleListText(copies_, genreFilter_) : ScheduleListText(shown_, genreFilter_);
     if (list.empty()) return;
     dc.SelectObject(listFont_);
     dc.SetTextColor(kBlack);

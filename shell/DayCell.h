@@ -1,5 +1,5 @@
-// One day of the grid: its date, flags and selection, copies of the day's
-// schedules and date information, and its drawing (head text, then the
+// One day of the grid: its date, flags and selection, the day's schedules
+// and a copy of its date information, and its drawing (head text, then the
 // schedules whose genre is in the grid's filter). The grid hands each cell
 // its records from the store's index by date.
 #pragma once
@@ -39,11 +39,23 @@ public:
     uint32_t Flags() const { return flags_; }
     void SetFlags(uint32_t flags) { flags_ = flags; }
 
-    // The day's schedules, copied in store order. Clearing keeps the list's
-    // memory for the next month's copies.
-    const std::vector<ScheduleRecord>& Schedules() const { return schedules_; }
-    void ClearSchedules() { schedules_.clear(); }
-    void AddSchedule(const ScheduleRecord& record) { schedules_.push_back(record); }
+    // The day's schedules in store order, as copies. The cell lists the
+    // store's records themselves and copies them when first asked: a month
+    // change then reads no record, and only the days that are looked at
+    // (the selected one, the one whose sheet opens) are copied. Clearing
+    // keeps the lists' memory for the next month.
+    const std::vector<ScheduleRecord>& Schedules() const;
+    size_t ScheduleCount() const { return owning_ ? copies_.size() : shown_.size(); }
+    void ClearSchedules();
+    // Lists a record of the store; it must stay where it is until the cell
+    // is cleared or keeps copies of its own.
+    void ShowSchedule(const ScheduleRecord* record) {
+        shown_.push_back(record);
+        copied_ = false;
+    }
+    // Copies the listed records and lets go of the store's, which a load is
+    // about to replace: drawing and Schedules() then use the copies.
+    void KeepOwnCopies();
 
     // The copy of the day's date information, or null when none was ever
     // loaded (a cleared copy stays, zero-filled).
@@ -63,7 +75,10 @@ private:
     int weekday_;
     bool selected_ = false;
     uint32_t flags_ = 0;
-    std::vector<ScheduleRecord> schedules_;
+    std::vector<const ScheduleRecord*> shown_;  // the store's records, while not owning
+    mutable std::vector<ScheduleRecord> copies_;
+    mutable bool copied_ = true;  // copies_ holds what shown_ lists
+    bool owning_ = false;         // shown_ let go: copies_ is all there is
     std::unique_ptr<DateInfoRecord> dateInfo_;
     Font listFont_;
 };

@@ -93,6 +93,8 @@ void MainFrame::SetDaySelected(bool selected) {
 }
 
 void MainFrame::Reload(uint32_t mask) {
+    MonthTabs* tabs = Tabs();
+    if ((mask & LOAD_SCHEDULES) && tabs && tabs->Grid()) tabs->Grid()->KeepOwnCopies();
     changes_.LoadStarted();
     RunLoadWithProgress(store_, hwnd, mask);
     if (changes_.LoadFinished(mask)) ShowChangeNotice();

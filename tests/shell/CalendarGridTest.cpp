@@ -545,6 +545,23 @@ TEST_F(CalendarDisplay, CellsAndCountsFromTheIndexEqualAPlainPass) {
     records = std::move(saved);
     Tabs().ShowMonth(2006, 4, 1);
     EXPECT_EQ(Grid().Cell(0, 2).Schedules().size(), 3u);
+
+    // The days list the store's own records; before a load replaces them
+    // each day copies its own, and lists those whatever becomes of the old.
+    Tabs().ShowMonth(2006, 4, 1);
+    const DayCell& sunday = Grid().Cell(0, 2);  // 04-09, not the selected day
+    ASSERT_FALSE(sunday.Selected());
+    Grid().KeepOwnCopies();
+    std::vector<std::string> texts;
+    for (const auto& record : records) {
+        texts.emplace_back(record->text);
+        CopyToField(record->text, "overwritten by a load");
+    }
+    ASSERT_EQ(sunday.Schedules().size(), 3u);
+    for (const ScheduleRecord& copy : sunday.Schedules()) EXPECT_STRNE(copy.text, "overwritten by a load");
+    for (size_t i = 0; i < records.size(); ++i) CopyToField(records[i]->text, texts[i]);
+    Tabs().ShowMonth(2006, 4, 1);
+    EXPECT_EQ(Grid().Cell(0, 2).ScheduleCount(), 3u);
 }
 
 TEST_F(CalendarDisplay, SelectionStatusTextAndDaySheet) {
@@ -768,8 +785,8 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
     grid.genreFilter = {1, 2};
     grid.Cell(0, 4).SetSelected(true);  // Sunday 04-23: its inset frame leaves x = 0 to the fill
     // Texts from the server are drawn as they are, "&" and all.
-    grid.Cell(4, 1).AddSchedule(Schedule(20060406, 90, "Q&A打合せ", 2, ""));
-    grid.Cell(4, 1).AddSchedule(Schedule(20060406, 91, "A&&B", 2, ""));
+    const ScheduleRecord ampersands[] = {Schedule(20060406, 90, "Q&A打合せ", 2, ""), Schedule(20060406, 91, "A&&B", 2, "")};
+    for (const ScheduleRecord& record : ampersands) grid.Cell(4, 1).ShowSchedule(&record);
     grid.Cell(5, 1).TakeDateInfo(DateInfo(20060407, "R&D", 0));
     // Any nonzero holiday value marks a holiday and nothing else.
     grid.Cell(1, 1).TakeDateInfo(DateInfo(20060403, "", 4096));
@@ -939,7 +956,7 @@ TEST_F(CalendarDisplay, DrawingReadBackFromTheBitmap) {
 
     grid.DeselectAll();
     grid.genreFilter.clear();
-    // The copies given to the cells above go with a fresh layout.
+    // The records lent to the cells above (locals of this test) go with a fresh layout.
     Tabs().ShowMonth(2006, 4, 1);
 }
 
